@@ -1,0 +1,7 @@
+#include "cli/Commands.h"
+
+namespace vex::cli {
+
+void AddConfigCommands(CLI::App&) {}
+
+}  // namespace vex::cli

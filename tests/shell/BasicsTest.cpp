@@ -1,0 +1,142 @@
+#include "shell/Basics.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vex {
+namespace {
+
+TEST(Basics, TextForms) {
+  struct Case {
+    std::string got, want;
+  } cases[] = {
+      {InttoZero(7, 3), "007"},
+      {InttoZero(1234, 3), "1234"},
+      {InttoDot(1234, 2), "12.34"},
+      {InttoDot(5, 2), "0.05"},
+      {InttoDot(-5, 1), "-0.5"},
+      {InttoDot(42, 0), "42"},
+      {InttoBin(5, 4), "0101"},
+      {BitstoStr(5, {"A", "B", "C"}), "A,C"},
+      {BitstoStr(0, {"A", "B", "C"}), ""},
+      {Str255toHex(std::string("\x01\xAB", 2)), "01 AB"},
+      {InttoDate(0), "2000/01/01"},
+      {InttoDate(60), "2000/03/01"},
+      {InttoDate(366), "2001/01/01"},
+      {InttoDate(1461), "2004/01/01"},
+      {InttoDate(1461 + 366 + 58), "2005/02/28"},
+      {InttoTime(3723), "01:02:03"},
+      {InttoTime(100 * 3600), "100:00:00"},
+      {InttoTick(3723004), "01:02:03.004"},
+      {InttoBase(0), "-"},
+      {InttoBase(86399), "2000/01/01 23:59:59"},
+      {InttoBase(86400), "2000/01/02 00:00:00"},
+      {InttoModel(0x1805), "18.005"},
+      {InttoTerso(0x0518), "18.005"},
+      {InttoVexxx(0x4316), "4316"},
+      {InttoIPform(0x0A01A8C0), "192.168.1.10"},
+      {InttoMacform(0x12AB), "AB:12"},
+      {DelaytoStr(0.25), "250 mS"},
+      {DelaytoStr(1), "1 S"},
+      {DelaytoStr(2.5), "2 S"},
+      {DelaytoStr(3.5), "4 S"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
+}
+
+TEST(Basics, Str255toHexShowsAtMost85Bytes) {
+  const std::string s = Str255toHex(std::string(100, '\x5A'));
+  EXPECT_EQ(s.size(), 85u * 3 - 1);
+}
+
+TEST(Basics, Delays) {
+  EXPECT_DOUBLE_EQ(StrtoDelay("150 mS"), 0.15);
+  EXPECT_DOUBLE_EQ(StrtoDelay("2 S"), 2);
+  EXPECT_DOUBLE_EQ(StrtoDelay("0.5"), 0.5);
+  EXPECT_DOUBLE_EQ(StrtoDelay("20m"), 0.02);
+  EXPECT_DOUBLE_EQ(StrtoDelay(""), 0);
+  EXPECT_THROW(StrtoDelay("abc"), Exception);
+}
+
+TEST(Basics, Words) {
+  std::string s = "0x1F more words";
+  EXPECT_EQ(GetInt(s, 0), 31);
+  EXPECT_EQ(s, "more words");
+  s = "1Fh";
+  EXPECT_EQ(GetInt(s, 0), 31);
+  s = "xyz";
+  EXPECT_EQ(GetInt(s, 7), 7);
+  s = "a;b";
+  EXPECT_EQ(GetStrc(s, ';'), "a");
+  EXPECT_EQ(s, "b");
+  EXPECT_EQ(GetStrc(s, ';'), "b");
+  EXPECT_EQ(s, "");
+}
+
+TEST(Basics, LbEdttoInt) {
+  PlainField f("12,5", "Node ID:");
+  EXPECT_EQ(LbEdttoInt(f, 0, 100), 12);
+  f.SetText("$EE");
+  EXPECT_EQ(LbEdttoInt(f, 0, 255), 0xEE);
+  f.SetText("0x10");
+  EXPECT_EQ(LbEdttoInt(f, 0, 255), 16);
+  f.SetText("300");
+  f.setFocusable(true);
+  try {
+    LbEdttoInt(f, 0, 255);
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Node ID: Range Check, Valid Range:  [0 ~ 255].");
+  }
+  EXPECT_TRUE(f.focused());
+  f.SetText("xyz");
+  EXPECT_THROW(LbEdttoInt(f, 0, 255), Exception);
+}
+
+TEST(Basics, LbEdttoDelayColoursTheField) {
+  PlainField f("2 S", "");
+  EXPECT_THROW(LbEdttoDelay(f, "Delay:", 0.001, 1), Exception);
+  EXPECT_EQ(f.color(), clLightRed);
+  try {
+    LbEdttoDelay(f, "Delay:", 0.001, 1);
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Delay: Range Check, Valid Range:  [1 mS ~ 1 S].");
+  }
+  f.SetText("150 mS");
+  EXPECT_DOUBLE_EQ(LbEdttoDelay(f, "Delay:", 0.001, 1), 0.15);
+  EXPECT_EQ(f.color(), clWindow);
+}
+
+TEST(Basics, IpForm) {
+  PlainField f("192.168.001.010", "Target IP:");
+  EXPECT_EQ(InttoIPform(LbEdttoIpform(f)), "192.168.1.10");
+  for (const char* bad : {"1.2.3", "1.2.3.256", "a.b.c.d", "1.2.3.4.5", ""}) {
+    f.SetText(bad);
+    EXPECT_THROW(LbEdttoIpform(f), Exception) << bad;
+  }
+}
+
+TEST(Basics, Crc) {
+  EXPECT_EQ(CrcofStr("abc"), 0x5749);
+  EXPECT_EQ(CrcofBin("bc", 2, CrcofBin("a", 1, 0xFFFF)), 0x5749);
+}
+
+TEST(Basics, DateTime) {
+  EXPECT_DOUBLE_EQ(EncodeDateTime(2000, 1, 1), cBase2000);
+  EXPECT_EQ(DateTimetoBase(EncodeDateTime(2000, 1, 2, 0, 0, 1)), 86401u);
+  EXPECT_EQ(DateTimetoBase(EncodeDateTime(1999, 12, 31)), 0u);
+  EXPECT_EQ(FormatDateTime("dd/mm/yy hh:nn:ss.zzz", EncodeDateTime(2024, 2, 29, 13, 5, 9, 7)),
+            "29/02/24 13:05:09.007");
+}
+
+TEST(Basics, ForceDirCreatesBelowTheExecutable) {
+  const std::string p = ForceDir("\\ForceDirTest\\Sub");
+  EXPECT_EQ(p, (std::filesystem::path(ExeDir()) / "ForceDirTest" / "Sub").string());
+  EXPECT_TRUE(std::filesystem::is_directory(p));
+  std::filesystem::remove_all(std::filesystem::path(ExeDir()) / "ForceDirTest");
+  EXPECT_EQ(ForceDir("relative/x"), "relative/x");
+}
+
+}  // namespace
+}  // namespace vex
