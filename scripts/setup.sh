@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
 pkgs=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev        # GUI (Qt 6 Widgets)
   libgtest-dev libgmock-dev                        # unit tests
   libsimpleini-dev                                 # INI documents
