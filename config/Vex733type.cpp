@@ -1,0 +1,22 @@
+#include "config/Vex733type.h"
+
+namespace vex {
+
+std::string ModTypText(uint16_t t) {
+  switch (t) {
+    case 0:
+      return "Empty";
+    case cModTyp:
+      return "Input-16x";
+    case cModTyS:
+      return "SSR-4x6A";
+    case cModTy5:
+      return "Relay-8x5A";
+    case cModTy8:
+      return "Relay-8x8A";
+    default:
+      return "Undef";
+  }
+}
+
+}  // namespace vex

@@ -1,0 +1,10 @@
+#include "config/Vex932type.h"
+
+namespace vex {
+
+void SetCheckWords(tVex932dxs& r) {
+  r.SumRem = static_cast<uint16_t>(~(r.GirRem ^ r.Gi2Rem));
+  r.SumAkt = static_cast<uint16_t>(~(r.GirAkt ^ r.Gi2Akt));
+}
+
+}  // namespace vex
