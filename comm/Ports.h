@@ -20,6 +20,9 @@
 
 #include "comm/Comms.h"
 #include "comm/Console.h"
+#include "comm/Identify.h"
+#include "comm/LinkIni.h"
+#include "comm/PortList.h"
 #include "comm/TcpClient.h"
 #include "shell/Basics.h"
 
@@ -154,11 +157,95 @@ class TPorts1 {
   bool ConnectPortChecked() const;
   void SetConnectPort(bool on);
 
+  bool CheckBox1 = false;        // "Connect Port" ticked
+  bool SettingsEnabled = true;   // the settings pages can be edited (not while the link is open)
+  int ConnectWaitMs = 25000;     // longest wait for the TCP connection
+  void ComboBox2Change(int pos); // "Baud:" chosen; switches the visible timing pair
+  bool HighRatePair() const { return ComboBox2 >= 5; }  // the 38400..115200 pair is shown
+  std::string& TimeoutEdit() { return HighRatePair() ? LabeledEdit20 : LabeledEdit10; }
+  std::string& BlindEdit() { return HighRatePair() ? LabeledEdit21 : LabeledEdit11; }
+
+  // Settings file (section "Ports1"): read at start, written whole at program end.
+  std::string IniPath = OwnIniPath();
+  std::string MainRecord;  // "Main1" key: the main window's caption + ", " + its version label
+  void LoadSettings();
+  void SaveSettings() const;
+
+  // "Port:" list, rebuilt each time it is opened. FixedPorts, when set, replaces the discovery.
+  std::vector<std::string> PortItems;
+  std::vector<std::string> FixedPorts;
+  TPortRoots PortRoots;
+  void ComboBox1DropDown();
+
+  // Socket events.
+  void ClientSocket1Connect();
+  void ClientSocket1Disconnect();
+  void ClientSocket1Error(const std::string& kind, int code);
+
+  // Status bar: the text and whether it is drawn red (a last error is shown).
+  struct TStatBar {
+    std::string Text;
+    bool Red = false;
+  };
+  TStatBar StatBar() const;
+  // Device clock against the PC clock: the text and the field colour.
+  struct TElapsed {
+    std::string Text;
+    TColor Color = clBtnFace;
+  };
+  static TElapsed TimeElapsed(TDateTime t, TDateTime b, TDateTime te);
+  static TElapsed TimeElapsed(uint32_t dt, uint32_t dd, TDateTime b, TDateTime te);
+
+  // Manual requests of the diagnostics pages. The inputs are the groups' fields (Group(...)
+  // First/Second, the 0x10 values from its "Values:" text); "Connect Port" is restored after.
+  std::function<bool()> IsBusy;  // the main window's busy check; when unset the link is opened here
+  void SendQuery01();  // "Send 0x01 Query": read coils
+  void SendQuery02();  // "Send 0x02 Query": read discrete inputs
+  void SendQuery03();  // "Send 0x03 Query": read holding registers
+  void SendQuery04();  // "Send 0x04 Query": read input registers
+  void SendQuery05();  // "Send 0x05 Query": write one coil
+  void SendQuery06();  // "Send 0x06 Query": write one register
+  void SendQuery10();  // "Send 0x10 Query": write registers
+  void SendQuery08();  // "Send 0x08 Query": echo
+  std::string Quantity10Hint;  // grey hint of its quantity field when that is empty
+  // 0x05 group: "Register:" and the sixteen bit buttons.
+  std::string Register05;      // "Register:" text
+  std::string Register05Hint;  // its grey hint
+  int Default05 = -1;          // bit button that is the default (-1: none)
+  void Button05Click(int n);   // button "0" .. "15"
+  void OutputAddressChange();  // "Output Address:" edited
+
   // ======== detection and identification (PortsDetect.cpp) ========
   void Button1Click();   // "Discovery": connect and identify, retrying for 1.5 s
   void Button2Click();   // "Auto Detection": search every port and rate
   void Button51Click();  // identify the device on the current settings
   void Button52Click();  // wait for a freshly loaded application to run
+  void BootState();      // register 15 into BotSta and "Boot State:"
+  void InspectFiles();   // "Inspect Files": the six file slots into "File #1:" .. "File #6:"
+  std::string FileText(int f);  // text of file slot f (0xF1 .. 0xF6)
+  std::string VexModel() const;  // the model named by "Boot ID:"
+
+  // Identification of the connected device (reset at the start of every identification).
+  uint16_t BotReg = 0;  // boot identifier (register 2, or 0 when 2 cannot be read)
+  uint8_t BotMod = 0;   // its low byte: bootloader model code
+  uint8_t BotRev = 0;   // its high byte: bootloader revision
+  uint16_t AppReg = 0;  // application identifier (register 1)
+  uint8_t AppSof = 0;   // its high byte: application edition
+  uint16_t AppCrc = 0;  // application checksum (register 3)
+  int BotSta = 0;       // boot state (register 15, above 65000 negative)
+  int SegSiz = 32;      // bootloader segment size in bytes
+  uint16_t SlvDvc = 0;  // the device's own slave address (register 14)
+  // "Model Identification" fields.
+  std::string AppId;      // "App ID:"
+  std::string MfgDate;    // "Mfg Date:"
+  std::string UniqeId;    // "Uniqe ID:"
+  std::string BootId;     // "Boot ID:"
+  std::string BootStat;   // "Boot State:"
+  std::string ModbusId;   // "Modbus ID:"
+  std::string FileSlots[6];  // "File #1:" .. "File #6:"
+  std::string TargetPage;    // main-window page of the model found by "Auto Detection"
+  int DiscoveryMs = 1500;    // how long "Discovery" retries
+  int AppWaitMs = 2000, AppFindMs = 7000;  // "FindAPP": first look, give up
 
  private:
   // ---- transactions (Ports.cpp) ----
@@ -171,6 +258,18 @@ class TPorts1 {
   void ReadBits(uint8_t fn, uint16_t a, uint16_t c, uint8_t* v, bool u);
   void WriteRegs(TTestGroup g, uint16_t a, const uint16_t* v, uint16_t c, bool u, const std::string& first,
                  const std::string& second, const std::vector<std::string>& shownValues);
+
+  // ---- link settings (PortsLink.cpp) ----
+  void OpenSerial();
+  void OpenNetwork();
+  void CloseLink();
+  template <class F>
+  void ManualRequest(TTestGroup g, bool reopen, F&& body);
+
+  // ---- detection (PortsDetect.cpp) ----
+  void ClearIdentification();
+  std::string EditionLine(TEdition e);
+  void RtuNetworkPrefill();
 };
 
 }  // namespace vex
