@@ -73,6 +73,7 @@ struct ModelInfo {
   uint16_t cfgFirst;   // first configuration register after 14 (16 or 18), 0 = none
   uint16_t cfgCount;   // number of configuration registers from cfgFirst
   uint16_t stateReg;   // register carrying StaFlg (35 or 51), 0 = none
+  bool sekans;         // file record reads are the rack module's sequence stream
   uint8_t AppSof() const { return static_cast<uint8_t>(appId >> 8); }
   uint8_t Fid() const { return static_cast<uint8_t>(bootId & 0xFF); }
 };
@@ -175,6 +176,13 @@ class Device {
   void SetIdentity(uint16_t uniqueId, uint32_t mfgDate, uint8_t slaveId);
   bool InBootloader() const { return bootState_ != 0; }
 
+ public:
+  struct Range {
+    Space space;
+    uint32_t first, count;
+    RangeOwner* owner;
+  };
+
  protected:
   // Model-specific registers handled by the device itself (RTU, ...). Return kPass when
   // the address is not the model's.
@@ -186,16 +194,12 @@ class Device {
   virtual void ModelTick(int64_t nowMs) { (void)nowMs; }
   virtual void ModelRestart() {}
 
-  friend class Bootloader;
-  struct Range {
-    Space space;
-    uint32_t first, count;
-    RangeOwner* owner;
-  };
   RangeOwner* OwnerOf(Space s, uint32_t a) const;
   int ReadOne(Space s, uint16_t a, uint16_t& v);
   int WriteOne(Space s, uint16_t a, uint16_t v);
   int Command(uint16_t v);
+  int FrameworkRead(uint16_t a, uint16_t& v);
+  int FrameworkWrite(uint16_t a, uint16_t v);
   void Edited();
   void LoadStored();
   bool IsCfgReg(uint16_t a) const;
@@ -207,32 +211,51 @@ class Device {
   std::vector<bool> inputs_;
   int64_t now_ = 0;
 
-  // identification (stored by production, survive restarts)
+  // identification (factory registers, kept over restarts)
   uint16_t uniqueId_ = 1;
   uint32_t mfgDate_ = 0;
 
-  // configuration: working and stored (EEPROM) copies of registers 14, cfgFirst.. and 128..
+  // configuration: working and stored (EEPROM) copies of register 14, the configuration
+  // registers from cfgFirst and the sequence record from 128
   std::map<uint16_t, uint16_t> work_, stored_;
   std::vector<uint16_t> seq_, seqStored_;
   uint16_t cfgState_ = cTstGod;
   uint16_t lastCmd_ = 0;  // previous word written to register 15
+  bool cfgTouched_ = false;
 
-  // clock: ms since 2000-01-01 at monotonic time clockRef_
+  // clock: milliseconds since 2000-01-01 at monotonic time clockRef_
   int64_t clockBase_ = 0, clockRef_ = 0;
+  uint16_t timPending_[3] = {0, 0, 0};
 
   // bootloader
   int bootState_ = 0;
+  int64_t bootUntil_ = 0;  // end of the boot window after a restart (0 = none)
+  int bootWaitMs_ = 1500;
+  bool appValid_ = true;
   uint16_t appId_;
   uint16_t appCrc_ = 0;
   std::vector<uint8_t> flash_;  // received image, block 0 first
-  std::vector<uint16_t> page_;  // words written below the page register 0xF0
-  void BootCommand(uint16_t v);
+  std::vector<bool> blockSeen_;
+  int BootCommand(uint16_t v, uint16_t prev);
   int BootBlock(uint16_t first, uint16_t count, const uint16_t* in);
   void BootTest();
+  void StartApplication();
+
+ public:
+  static constexpr size_t kFlashBytes = 0x40000;  // largest image the bootloader takes
+  void SetBootWait(int ms) { bootWaitMs_ = ms; }
+  uint16_t AppCrc() const { return appCrc_; }
+  const std::vector<uint8_t>& Flash() const { return flash_; }
+  uint16_t StoredCfg(uint16_t reg) const;
+  std::vector<uint16_t> StoredSequence() const { return seqStored_; }
+  LivePart* Live() const { return live_.get(); }
+  void AttachLive(std::unique_ptr<LivePart> live);
 };
 
-// Models by command-line name; throws vex::Exception for an unknown name.
-const ModelInfo& FindModel(const std::string& key);
+// The model of a command-line name with its default boot revision and application edition,
+// or the given ones (-1 = default); throws vex::Exception for an unknown name or a value
+// out of range. The register layout follows the edition.
+ModelInfo ModelFor(const std::string& key, int bootRev = -1, int edition = -1);
 std::vector<std::string> ModelKeys();
 // Creates the device for a model, attaches its live part when one exists.
 std::unique_ptr<Device> MakeDevice(const ModelInfo& info);

@@ -1,0 +1,59 @@
+// The rack RTU: network, clock, error and socket registers, panel keys, system commands
+// and its file system (file records on the B and F slots, status blocks, erase commands).
+#pragma once
+
+#include <map>
+
+#include "emu/Device.h"
+
+namespace vex::emu {
+
+// File checksum: the payload as little-endian 32-bit words (zero-padded), subtracted one
+// by one from 0xFFFFFFFF.
+uint32_t CalcFile(const uint8_t* p, size_t n);
+
+class Rtu3Device : public Device {
+ public:
+  explicit Rtu3Device(const ModelInfo& info);
+
+  static constexpr uint32_t kSpace = 0x100000;  // bytes per file slot
+  static constexpr int kProcessMs = 300;        // time the device takes to check a file or erase
+  static constexpr int kIdleMs = 1000;          // an upload idle this long is taken as ended
+
+  struct File {
+    ByteStr data;
+    uint32_t age = 0;  // seconds since 2000-01-01
+    uint32_t sum = 0, cal = 0;
+    uint16_t ver = 0, sta = 0;
+    uint32_t ban = 0;  // non-zero while the device works on the slot
+    bool uploading = false;
+    int64_t lastWrite = 0, doneAt = 0;
+  };
+  const File* FileAt(uint8_t fn) const;
+  uint16_t FilErs() const { return filErs_; }
+  uint16_t EvnErs() const { return evnErs_; }
+
+ protected:
+  int ModelRead(Space s, uint16_t a, uint16_t& v) override;
+  int ModelWrite(Space s, uint16_t a, uint16_t v) override;
+  void ModelAfterWrite(uint16_t first, uint16_t count) override;
+  int ModelReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& out) override;
+  int ModelWriteFile(uint8_t file, uint32_t addr, const ByteStr& data) override;
+  void ModelTick(int64_t nowMs) override;
+
+ private:
+  void Finish(uint8_t fn, File& f);
+  void Erase(std::initializer_list<uint8_t> kinds);
+  void Describe(File& f) const;
+  int StatusWord(uint8_t fn, int k, uint16_t& v) const;
+  int SlotWord(uint8_t fn, int k, uint16_t& v) const;
+
+  std::map<uint8_t, File> files_;
+  uint16_t filErs_ = 0, evnErs_ = 0;
+  uint16_t keys_[7] = {0, 0, 0, 0, 0, 0, 0};  // 786..792
+  int64_t testUntil_[3] = {0, 0, 0};
+  uint16_t setTime_[3] = {0, 0, 0};  // 0x220..0x222 as written
+  uint32_t transactions_ = 0;
+};
+
+}  // namespace vex::emu
