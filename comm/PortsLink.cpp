@@ -148,6 +148,9 @@ void TPorts1::OpenSerial() {
   Error("");
   DevNam = ComboBox1;
   try {
+    if (ComboBox2 < 0 || ComboBox2 >= static_cast<int>(std::size(cBaud)) || ComboBox3 < 0 ||
+        ComboBox3 >= static_cast<int>(std::size(cParity)))
+      throw Exception("Invalid line settings");
     Comm1.Device = ComboBox1.size() < 5 ? ComboBox1 : "\\\\.\\" + ComboBox1;
     Comm1.Baudrate = cBaud[ComboBox2];
     Comm1.Parity = cParity[ComboBox3];
