@@ -1,0 +1,173 @@
+#include "emu/LiveRack.h"
+
+namespace vex::emu {
+
+namespace {
+bool In(uint32_t a, uint32_t first, uint32_t count) { return a >= first && a - first < count; }
+}  // namespace
+
+RackModule::RackModule(const ModelInfo& m)
+    : LiveBase(m.inputs, 3), m_(m), statusWords_(m.model == Model::Vald3 ? 25 : 7) {}
+
+void RackModule::Attach(Device& d) {
+  Bind(d);
+  d.Own(Space::Holding, 48, statusWords_, this);
+  d.Own(Space::Holding, cEventRegs, cEventRecords * tVexEvn::cWords, this);
+  if (IoModule()) {
+    d.Own(Space::Holding, cCmdRegs, 3, this);
+    d.Own(Space::Holding, cPulRegs, 3, this);
+  }
+  d.Own(Space::File, 0, 256, this);  // the stream's address is a 32-bit sequence number
+}
+
+IsaConfig RackModule::BuildConfig() {
+  IsaConfig c;  // no alarm sequence: every input change is a SET or CLEAR event
+  c.SetTmo = d_->Cfg(18);
+  c.ClrTmo = d_->Cfg(19);
+  return c;
+}
+
+void RackModule::PoweredUp(int64_t) {
+  cmd_ = {};
+  pul_ = {};
+  pulEnd_ = {};
+}
+
+uint16_t RackModule::Capable(int slot) const {
+  switch (slot_[slot]) {
+    case cModTy5:
+    case cModTy8:
+      return 0x00FF;
+    case cModTyS:
+      return 0x000F;
+    default:
+      return 0;
+  }
+}
+
+uint32_t RackModule::PulseMs(int slot) const {
+  uint32_t t = d_->Cfg(static_cast<uint16_t>(21 + slot));  // PulTi1..PulTi3
+  if (!t) t = d_->Cfg(20);                                 // PulTim
+  return t ? t : cDefaultPulseMs;
+}
+
+uint16_t RackModule::Outputs(int slot) const { return (cmd_[slot] | pul_[slot]) & Capable(slot); }
+uint16_t RackModule::Faults(int slot) const {
+  return static_cast<uint16_t>((cmd_[slot] | pul_[slot]) & ~Capable(slot));
+}
+
+uint16_t RackModule::StaFlg() const {
+  uint16_t f = d_->CfgState() & 7;
+  if (engine_.Testing()) f |= cTstPnd;
+  if (ClockSet()) f |= cTimSyn;
+  return f;
+}
+
+uint16_t RackModule::StatusWord(uint16_t k) const {
+  const DevTime t = d_->Clock();
+  const uint64_t onn = engine_.Onn();
+  if (k < 6) {
+    const uint16_t w[6] = {static_cast<uint16_t>(t.tim & 0xFFFF),
+                           static_cast<uint16_t>(t.tim >> 16),
+                           t.dat,
+                           StaFlg(),
+                           GroupWord(onn, 0),
+                           GroupWord(onn, 1)};
+    return w[k];
+  }
+  if (k == 6) return GroupWord(onn, 2);
+  // I/O module: outputs, faults, (unused), commands, slot types, pulses; three words each
+  const int g = (k - 7) / 3, s = (k - 7) % 3;
+  switch (g) {
+    case 0:
+      return Outputs(s);
+    case 1:
+      return Faults(s);
+    case 2:
+      return 0;
+    case 3:
+      return cmd_[s];
+    case 4:
+      return slot_[s];
+    default:
+      return pul_[s];
+  }
+}
+
+int RackModule::Read(Space s, uint32_t a, uint16_t& v) {
+  if (s != Space::Holding) return kPass;
+  if (In(a, 48, statusWords_)) {
+    v = StatusWord(static_cast<uint16_t>(a - 48));
+    return exNone;
+  }
+  if (In(a, cEventRegs, cEventRecords * tVexEvn::cWords)) {
+    v = EventWord(a - cEventRegs, cEventRecords);
+    return exNone;
+  }
+  if (IoModule() && In(a, cCmdRegs, 3)) {
+    v = cmd_[a - cCmdRegs];
+    return exNone;
+  }
+  if (IoModule() && In(a, cPulRegs, 3)) {
+    v = pul_[a - cPulRegs];
+    return exNone;
+  }
+  return kPass;
+}
+
+int RackModule::Write(Space s, uint32_t a, uint16_t v) {
+  if (s != Space::Holding) return kPass;
+  if (In(a, 48, statusWords_)) return a <= 50 ? kPass : exAddress;  // 48..50: the time record
+  if (In(a, cEventRegs, cEventRecords * tVexEvn::cWords)) return exAddress;
+  if (IoModule() && In(a, cCmdRegs, 3)) {
+    cmd_[a - cCmdRegs] = v;
+    return exNone;
+  }
+  if (IoModule() && In(a, cPulRegs, 3)) {
+    // Every newly set bit starts a pulse of its slot's length; a cleared bit ends it.
+    const int slot = static_cast<int>(a - cPulRegs);
+    const int64_t now = Now();
+    for (int b = 0; b < 16; ++b) {
+      const uint16_t m = static_cast<uint16_t>(1u << b);
+      if ((v & m) && !(pul_[slot] & m)) pulEnd_[slot][b] = now + PulseMs(slot);
+    }
+    pul_[slot] = v;
+    return exNone;
+  }
+  return kPass;
+}
+
+int RackModule::ReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& out) {
+  // Status part (unique id, clock, flags, inputs), then the records from the asked number on.
+  const uint32_t seq = static_cast<uint32_t>(file) << 24 | (addr & 0xFFFFFF);
+  uint16_t unq = 0;
+  d_->ReadRegs(Space::Holding, 13, 1, &unq);
+  const DevTime t = d_->Clock();
+  const uint64_t onn = engine_.Onn();
+  ByteStr b;
+  PutLe16(b, unq);
+  PutLe32(b, t.tim);
+  PutLe16(b, t.dat);
+  PutLe16(b, StaFlg());
+  for (int g = 0; g < 3; ++g) PutLe16(b, GroupWord(onn, g));
+  for (const tVexEvn& e : log_.From(seq, cSekRecords)) EventLog::AppendSek(e, b);
+  out.append(b, 0, std::min<size_t>(b.size(), count));
+  return exNone;
+}
+
+int RackModule::OnKey(uint16_t code) {
+  const int64_t now = Now();
+  if (code == 0x83) engine_.Key(IsaKey::Test, now);
+  if (code == 0x85) engine_.Key(IsaKey::TestUp, now);
+  return exNone;  // the modules have no alarm keys; other keys and window codes change nothing
+}
+
+void RackModule::Tick(int64_t now) {
+  LiveBase::Tick(now);
+  for (int s = 0; s < 3; ++s)
+    for (int b = 0; b < 16; ++b)
+      if ((pul_[s] & (1u << b)) && now >= pulEnd_[s][b])
+        pul_[s] = static_cast<uint16_t>(pul_[s] & ~(1u << b));
+}
+
+}  // namespace vex::emu

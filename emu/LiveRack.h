@@ -1,0 +1,61 @@
+// The live rack modules: the 48-input module and the I/O module with three output slots.
+// Inputs are detected with the module's detection and clearance times and logged as SET
+// and CLEAR events; the I/O module drives its slot outputs from the output command words
+// (64..66) and the pulse words (70..72). Both stream their event log through the extended
+// read (file record function) addressed by the first wanted sequence number.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "emu/LiveBase.h"
+
+namespace vex::emu {
+
+// Module types of the I/O module's slots.
+constexpr uint16_t cModTyp = 0x15;  // "Input-16x"
+constexpr uint16_t cModTyS = 0x26;  // "SSR-4x6A"
+constexpr uint16_t cModTy5 = 0x4C;  // "Relay-8x5A"
+constexpr uint16_t cModTy8 = 0x83;  // "Relay-8x8A"
+
+class RackModule : public LiveBase {
+ public:
+  static constexpr uint16_t cCmdRegs = 64;    // output command words of slots 1..3
+  static constexpr uint16_t cPulRegs = 70;    // pulse output words of slots 1..3
+  static constexpr size_t cEventRecords = 4;  // records at 2560
+  static constexpr size_t cSekRecords = 6;    // records per stream reply
+  static constexpr uint32_t cDefaultPulseMs = 500;
+
+  explicit RackModule(const ModelInfo& m);
+
+  void Attach(Device& d) override;
+  int Read(Space s, uint32_t a, uint16_t& v) override;
+  int Write(Space s, uint32_t a, uint16_t v) override;
+  int ReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& out) override;
+  int OnKey(uint16_t code) override;
+  void Tick(int64_t now) override;
+
+  // Module types in the three slots (the I/O module ships with two relay cards and an SSR card).
+  void SetSlotTypes(const std::array<uint16_t, 3>& t) { slot_ = t; }
+  uint16_t StaFlg() const;
+  uint16_t Outputs(int slot) const;  // outputs driven in slot 0..2
+  uint16_t Faults(int slot) const;   // commanded outputs the slot cannot drive
+
+ protected:
+  IsaConfig BuildConfig() override;
+  void PoweredUp(int64_t now) override;
+
+ private:
+  bool IoModule() const { return m_.model == Model::Vald3; }
+  uint16_t StatusWord(uint16_t k) const;
+  uint16_t Capable(int slot) const;
+  uint32_t PulseMs(int slot) const;
+
+  ModelInfo m_;
+  uint16_t statusWords_;
+  std::array<uint16_t, 3> slot_{cModTy5, cModTyS, cModTy8};
+  std::array<uint16_t, 3> cmd_{}, pul_{};
+  std::array<std::array<int64_t, 16>, 3> pulEnd_{};
+};
+
+}  // namespace vex::emu
