@@ -1,0 +1,71 @@
+#include "app/AppWindows.h"
+
+namespace vex {
+
+const std::vector<std::pair<std::string, std::string>>& TAppWindows::StartOrder() {
+  static const std::vector<std::pair<std::string, std::string>> order = [] {
+    std::vector<std::pair<std::string, std::string>> v = {
+        {"Ports1", "Port Settings & Diagnostics"},
+        {"Loader1", "Upload"},
+        {"Mixer1", "Create Bootable Application"},
+        {"IsaMaps1", "ISA-18.1-1979 (R1992) Configurator"},
+        {"Event1", "Vex Events"},
+    };
+    const struct {
+      const char* unit;
+      const char* simCaption;
+    } models[] = {{"Vex308", "Vex308 Simulator"},   {"Vex215", "Vex216 Simulator"},
+                  {"Vex216", "Vex216v2 Simulator"}, {"Vex316", "Vex316 Simulator"},
+                  {"Vex324", "Vex324 Simulator"},   {"Vex733", "Vald-3 Simulator"},
+                  {"Vex748", "Vex748 Simulator"},   {"Vex924", "Vex924 Simulator"},
+                  {"Vex932", "Vex932 Simulator"},   {"Vex936", "Vex936 Simulator"}};
+    for (const auto& m : models) {
+      const std::string u = m.unit;
+      v.emplace_back(u + "cfg1", u + " Configuration");
+      v.emplace_back(u + "sim1", m.simCaption);
+      v.emplace_back(u + "prod1", u + " Production");
+    }
+    v.emplace_back("Rtu3file1", "File Upload / Download Manager");
+    v.emplace_back("Rtu3encap1", "Rtu3 Modul Firmware Encapsulator");
+    v.emplace_back("Rtu3app1", "Rtu3 Application File Generator");
+    v.emplace_back("Rtu3sim1", "BRIX-3000 Simulator");
+    v.emplace_back("Vex316desk1", "Vex316 Inspector");
+    return v;
+  }();
+  return order;
+}
+
+TAppWindows::TAppWindows(TInstances& in) : in_(in) {
+  main_ = std::make_unique<MainView>(in.Main1);
+  order_.emplace_back("Main1", main_.get());
+  in.Main1.SetTool("Main1", &main_->Tool());
+  for (const auto& [name, caption] : StartOrder()) {
+    if (name == "Event1") {
+      event_ = std::make_unique<EventView>(in.Event1, in.Main1);
+      order_.emplace_back(name, event_.get());
+      in.Main1.SetTool(name, &event_->Tool());
+      continue;
+    }
+    placeholders_.push_back(std::make_unique<PlaceholderView>(name, caption));
+    order_.emplace_back(name, placeholders_.back().get());
+    in.Main1.SetTool(name, &placeholders_.back()->Tool());
+  }
+}
+
+TAppWindows::~TAppWindows() {
+  for (const auto& [name, w] : order_) in_.Main1.SetTool(name, nullptr);
+}
+
+QWidget* TAppWindows::Window(const std::string& name) const {
+  for (const auto& [n, w] : order_)
+    if (n == name) return w;
+  return nullptr;
+}
+
+std::vector<std::string> TAppWindows::Order() const {
+  std::vector<std::string> r;
+  for (const auto& [n, w] : order_) r.push_back(n);
+  return r;
+}
+
+}  // namespace vex

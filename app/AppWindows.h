@@ -1,0 +1,42 @@
+// Every window of the program, created once at start-up in the fixed order and reachable by its
+// instance name. Windows of tools not built yet are placeholders in their place in the order.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/EventView.h"
+#include "app/MainView.h"
+#include "app/ToolWindow.h"
+#include "shell/Instances.h"
+
+namespace vex {
+
+class TAppWindows {
+ public:
+  explicit TAppWindows(TInstances& in);
+  ~TAppWindows();
+  TAppWindows(const TAppWindows&) = delete;
+  TAppWindows& operator=(const TAppWindows&) = delete;
+
+  QWidget* Window(const std::string& name) const;  // nullptr for an unknown name
+  MainView& Main1() { return *main_; }
+  EventView& Event1() { return *event_; }
+  // Instance names in creation order.
+  std::vector<std::string> Order() const;
+
+  // Instance names and captions of the start-up order after the main window.
+  static const std::vector<std::pair<std::string, std::string>>& StartOrder();
+
+ private:
+  TInstances& in_;
+  std::unique_ptr<MainView> main_;
+  std::unique_ptr<EventView> event_;
+  std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
+  std::vector<std::pair<std::string, QWidget*>> order_;
+};
+
+}  // namespace vex

@@ -1,0 +1,75 @@
+#include "shell/Instances.h"
+
+#include <exception>
+
+namespace vex {
+
+namespace {
+
+class TPortsMainLink : public IMainLink {
+ public:
+  explicit TPortsMainLink(TPorts1& p) : p_(p) {}
+  bool ComBsy() const override { return p_.ComBsy; }
+  bool ConnectPortChecked() const override { return p_.ConnectPortChecked(); }
+  void SetConnectPort(bool on) override { p_.SetConnectPort(on); }
+  void Discovery() override { p_.Button1Click(); }
+  void AutoDetection() override { p_.Button2Click(); }
+  void Mesaj(const std::string& m) override { p_.Mesaj(m); }
+  void Error(const std::string& m) override { p_.Error(m); }
+  void Log(const std::string& m) override { p_.Log(m); }
+  int BotMod() const override { return p_.BotMod; }
+  std::string DetectedPage() const override { return p_.TargetPage; }
+  std::string StatusText() const override { return p_.StatBar().Text; }
+  bool StatusFailed() const override { return p_.StatBar().Red; }
+  void ProcessMessages() override {
+    if (p_.ProcessMessages) p_.ProcessMessages();
+  }
+
+ private:
+  TPorts1& p_;
+};
+
+}  // namespace
+
+std::unique_ptr<IMainLink> MakeMainLink(TPorts1& ports) { return std::make_unique<TPortsMainLink>(ports); }
+
+TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDesktop& desktop,
+                       const std::string& portsIni)
+    : mainLink_(MakeMainLink(Ports1)), Main1(*mainLink_, desktop) {
+  // Ports1 is only referred to above; it is built before anything uses it.
+  Main1.FormCreate(start, store);
+  if (!portsIni.empty()) Ports1.IniPath = portsIni;
+  Ports1.LoadSettings();
+  Ports1.MainRecord = std::string(cMainCaption) + ", " + Main1.VersionLabel;
+  Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
+  Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+}
+
+TInstances::~TInstances() {
+  try {
+    Shutdown();
+  } catch (...) {
+    // nothing can be reported any more
+  }
+}
+
+void TInstances::Shutdown() {
+  if (down_) return;
+  down_ = true;
+  Ports1.IsBusy = nullptr;
+  // the link is closed even when the settings cannot be written; the first failure is reported
+  std::exception_ptr failure;
+  try {
+    Ports1.SaveSettings();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  try {
+    Ports1.SetConnectPort(false);
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace vex

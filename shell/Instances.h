@@ -1,0 +1,48 @@
+// Every window's core instance, owned by one object and created in the program's start-up order.
+// Members carry the instance names (Main1, Ports1, ...) so tools reach each other through them.
+// Nothing here is static: two sets can live side by side (tests).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "comm/Event.h"
+#include "comm/Ports.h"
+#include "firmware/Mixer.h"
+#include "shell/Main.h"
+
+namespace vex {
+
+class TInstances {
+ public:
+  // portsIni: the link settings file ("" = the file named like the executable, beside it).
+  TInstances(const TStartInfo& start, const ISettingsStore& store, IDesktop& desktop,
+             const std::string& portsIni = "");
+  ~TInstances();
+  TInstances(const TInstances&) = delete;
+  TInstances& operator=(const TInstances&) = delete;
+
+  // Program end: the hub saves the link settings and closes the link (once).
+  void Shutdown();
+
+ private:
+  std::unique_ptr<IMainLink> mainLink_;  // the main window's view of Ports1
+
+ public:
+  // ---- in start-up order; tools not built yet have no member ----
+  TMain1 Main1;
+  TPorts1 Ports1;  // "Port Settings & Diagnostics"
+  //       Loader1    bootloader upload
+  TMixer1 Mixer1;  // boot mixer: the firmware image store
+  //       IsaMaps1   "ISA-18.1-1979 (R1992) Configurator"
+  TEvent1 Event1;  // "Vex Events"
+                   //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+
+ private:
+  bool down_ = false;
+};
+
+// The hub as the main window sees it.
+std::unique_ptr<IMainLink> MakeMainLink(TPorts1& ports);
+
+}  // namespace vex
