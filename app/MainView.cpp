@@ -4,7 +4,9 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace vex {
 
@@ -62,8 +64,9 @@ MainView::MainView(TMain1& main, QWidget* parent) : QMainWindow(parent), main_(m
   statusBar()->addWidget(status_, 1);
   statusBar()->setSizeGripEnabled(false);
 
-  resize(680, 300);
   Refresh();
+  // wide enough for every page caption without scrolling
+  resize(std::max(680, tabs_->tabBar()->sizeHint().width() + 24), 290);
 }
 
 QPushButton* MainView::Bind(TControl& c, QWidget* parent) {
