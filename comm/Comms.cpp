@@ -37,6 +37,8 @@ unsigned RateOf(speed_t code) {
   return 0;
 }
 
+}  // namespace
+
 // Device control block as the terminal settings show it.
 TDCB DcbFromTermios(const termios& t, int fd) {
   TDCB d;
@@ -129,8 +131,6 @@ int TermiosFromDcb(const TDCB& d, termios& t) {
   t.c_cc[VTIME] = 0;
   return 0;
 }
-
-}  // namespace
 
 eCommError::eCommError(const std::string& msg, int code) : Exception(msg), code_(code) {}
 

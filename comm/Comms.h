@@ -109,6 +109,12 @@ struct TDCB {
   uint8_t XonChar = 0, XoffChar = 0, ErrorChar = 0, EofChar = 0, EvtChar = 0;
 };
 
+// The control block as terminal settings show it, and the terminal settings (raw, reads
+// return at once) for a control block: 0, or EINVAL for what the platform cannot do
+// (4 data bits, DSR/DTR handshaking). The bit rate is set apart.
+TDCB DcbFromTermios(const termios& t, int fd);
+int TermiosFromDcb(const TDCB& d, termios& t);
+
 class TComms1 {
  public:
   static constexpr int kInvalidHandle = -1;
