@@ -100,6 +100,7 @@ IsaConfig ConfigFromRecord(const std::vector<uint16_t>& w, int bytes) {
   c.RngTim = At(w, o + 1);
   c.TstBtn = At(w, o + 2) & 0xFF;
   c.HrnBtn = At(w, o + 2) >> 8;
+  if (l != SeqLayout::TwoGroups) return c;
   if (bytes >= 148) c.InpInv = At(w, 71) | static_cast<uint64_t>(At(w, 72) & 0xFF) << 16;
   if (bytes >= 160) {
     const int graChn = std::min(At(w, 74) & 0x0F, cGroupALast);
@@ -130,6 +131,7 @@ std::vector<uint16_t> RecordFromConfig(const IsaConfig& c, int bytes) {
   w[o] = c.AlmTim;
   w[o + 1] = c.RngTim;
   w[o + 2] = static_cast<uint16_t>((c.TstBtn & 0xFF) | (c.HrnBtn & 0xFF) << 8);
+  if (l != SeqLayout::TwoGroups) return w;
   if (bytes >= 148) {
     w[71] = static_cast<uint16_t>(c.InpInv);
     w[72] = static_cast<uint16_t>((c.InpInv >> 16) & 0xFF);
