@@ -1,0 +1,64 @@
+// vexcli hex / mot, run as a user would (skipped when vexcli has not been built).
+#include <sys/wait.h>
+
+#include "tests/firmware/FwTestUtil.h"
+
+namespace vex {
+namespace {
+
+using namespace fwtest;
+
+const std::string kCli = std::string(VEX_BINARY_DIR) + "/vexcli";
+
+struct CliRun {
+  int rc;
+  std::string out, err;
+};
+
+CliRun Cli(const TempDir& dir, const std::string& args) {
+  const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+  const int st = std::system((kCli + " " + args + " >'" + out + "' 2>'" + err + "'").c_str());
+  return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, ReadText(out), ReadText(err)};
+}
+
+TEST(FirmwareCommands, HexAndMot) {
+  if (!std::filesystem::exists(kCli)) GTEST_SKIP() << "vexcli not built";
+  TempDir dir;
+  const std::string app = dir.Write("app.hex", Lines({";PIC18F458", Data(0x0800, Seq(32, 1)), kEof}));
+  const std::string boot = dir.Write("boot.hex", Lines({Data(0, Seq(16, 0x40)), ";PIC18F458"}));
+  const std::string mot = dir.Write("a.s19", Lines({SRec('0', 0, {}), SRec('2', 0x10000, Seq(70, 0))}, "\n"));
+  const std::string mixed = dir.File("Mixed.hex");
+  struct Case {
+    std::string args;
+    int rc;
+    std::string outHas, err;
+  } cases[] = {
+      {"hex info '" + app + "' --seg 64", 0, "Image=        $0001 x 64   1K (64)\nFlash=", ""},
+      {"hex info '" + app + "' --seg 32", 0, "Image=        $0001 x 32   1K (32)\n", ""},
+      {"hex info '" + app + "' --seg 0", 1, "", "Seg Size Undetermined\n"},
+      {"hex info '" + app + "' --seg 70000", 1, "", "--seg Range Check, Valid Range:  [0 ~ 65536].\n"},
+      {"hex info '" + dir.File("none.hex") + "' --seg 64", 1, "",
+       dir.File("none.hex") + ": No such file or directory\n"},
+      {"hex info '" + mot + "' --seg 64", 1, "Loading", "Semicolon missing Line=1\n"},
+      {"mot info '" + mot + "'", 0, "Image=        2 x 64   1K (128)\nCpu=           Motorola-S\n", ""},
+      {"mot info '" + app + "'", 1, "", "Semicolon missing Line=1\n"},
+      {"hex mix --boot '" + boot + "' --app '" + app + "' --seg 64 -o '" + mixed + "'", 0,
+       "Saving " + mixed + "\n", ""},
+      {"hex mix --boot '" + boot + "' --app '" + app + "' --seg 16 -o '" + mixed + "'", 1, "Mixing...\n",
+       "Seg Size Undetermined\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun r = Cli(dir, c.args);
+    EXPECT_EQ(r.rc, c.rc);
+    EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, c.err);
+  }
+  // the mixed file holds the bootloader and the application
+  const auto bytes = HexBytes(ReadText(mixed));
+  EXPECT_EQ(bytes.at(0x0000), 0x40);
+  EXPECT_EQ(bytes.at(0x081F), 32);
+}
+
+}  // namespace
+}  // namespace vex
