@@ -96,13 +96,13 @@ void Rtu3Device::Erase(std::initializer_list<uint8_t> kinds) {
     File& b = files_[static_cast<uint8_t>(0xB0 + k)];
     b = File{};
     b.ban = 1;
-    b.doneAt = now + kProcessMs;
+    b.doneAt = now + processMs_;
   }
 }
 
 void Rtu3Device::ModelTick(int64_t nowMs) {
   for (auto& [fn, f] : files_) {
-    if (f.uploading && f.doneAt == 0 && nowMs - f.lastWrite >= kIdleMs) f.doneAt = nowMs;
+    if (f.uploading && f.doneAt == 0 && nowMs - f.lastWrite >= idleMs_) f.doneAt = nowMs;
     if (f.doneAt != 0 && nowMs >= f.doneAt) Finish(fn, f);
   }
   for (int i = 0; i < 3; ++i)
@@ -313,7 +313,7 @@ int Rtu3Device::ModelWriteFile(uint8_t fn, uint32_t addr, const ByteStr& data) {
   const ByteStr& d = f.data;
   if (d.size() >= 64 && Le16(d, 54) == 64 && CrcofBin(d.data(), 62, 0xFFFF) == Le16(d, 62) &&
       d.size() >= 64 + static_cast<size_t>(Le32(d, 44)))
-    f.doneAt = f.lastWrite + kProcessMs;
+    f.doneAt = f.lastWrite + processMs_;
   return exNone;
 }
 

@@ -17,8 +17,9 @@ class Rtu3Device : public Device {
   explicit Rtu3Device(const ModelInfo& info);
 
   static constexpr uint32_t kSpace = 0x100000;  // bytes per file slot
-  static constexpr int kProcessMs = 300;        // time the device takes to check a file or erase
-  static constexpr int kIdleMs = 1000;          // an upload idle this long is taken as ended
+  // Time the device takes to check a file or to erase, and the pause after which an upload
+  // without a header is taken as ended.
+  void SetTimings(int processMs, int idleMs) { processMs_ = processMs, idleMs_ = idleMs; }
 
   struct File {
     ByteStr data;
@@ -48,6 +49,7 @@ class Rtu3Device : public Device {
   int StatusWord(uint8_t fn, int k, uint16_t& v) const;
   int SlotWord(uint8_t fn, int k, uint16_t& v) const;
 
+  int processMs_ = 300, idleMs_ = 1000;
   std::map<uint8_t, File> files_;
   uint16_t filErs_ = 0, evnErs_ = 0;
   uint16_t keys_[7] = {0, 0, 0, 0, 0, 0, 0};  // 786..792

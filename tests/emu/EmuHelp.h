@@ -176,15 +176,18 @@ inline speed_t Speed(int baud) {
 
 class PtyMaster : public Master {
  public:
-  PtyMaster(const std::string& path, int baud, char parity = 'N', uint8_t node = 0xEE) : node_(node) {
+  PtyMaster(const std::string& path, int baud, char parity = 'N', uint8_t node = 0xEE, int stopBits = 1)
+      : node_(node) {
     fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
     if (fd_ < 0) throw std::runtime_error("open " + path);
     termios t{};
     tcgetattr(fd_, &t);
     cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CSTOPB);
     t.c_cflag |= CLOCAL | CREAD;
     if (parity != 'N') t.c_cflag |= PARENB;
     if (parity == 'O') t.c_cflag |= PARODD;
+    if (stopBits == 2) t.c_cflag |= CSTOPB;
     cfsetispeed(&t, Speed(baud));
     cfsetospeed(&t, Speed(baud));
     tcsetattr(fd_, TCSANOW, &t);
@@ -202,7 +205,7 @@ class PtyMaster : public Master {
     return f;
   }
   ByteStr Pdu(const ByteStr& pdu) override {
-    const ByteStr r = RawFrame(WithCrc(static_cast<char>(node_) + pdu));
+    const ByteStr r = RawFrame(WithCrc(static_cast<char>(node_) + pdu), windowMs_);
     if (r.size() < 4 || CrcofStr(r.substr(0, r.size() - 2)) !=
                             static_cast<uint16_t>(static_cast<uint8_t>(r[r.size() - 2]) |
                                                   static_cast<uint8_t>(r[r.size() - 1]) << 8))
@@ -210,6 +213,7 @@ class PtyMaster : public Master {
     return r.substr(1, r.size() - 3);
   }
   uint8_t node_;
+  int windowMs_ = 500;  // reply window of Pdu()
   int fd_;
 };
 
