@@ -12,7 +12,9 @@
 #include "app/Services.h"
 #include "shell/Instances.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using namespace vex;
   VexApplication app(argc, argv);
   app.setApplicationName("vexsim");
@@ -75,4 +77,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", e.what());
   }
   return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {  // a failure before the message loop runs
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
 }

@@ -1,0 +1,46 @@
+// The access-mode values as the program reads them from the user's configuration folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <filesystem>
+#include <fstream>
+
+#include "app/Services.h"
+#include "tests/app/AppSupport.h"
+
+namespace vex {
+namespace {
+
+TEST(QtSettingsStore, ReadsTheValuesOfTheUsersFolder) {
+  testing_app::App();
+  const auto dir = std::filesystem::temp_directory_path() / ("vexsim-settings-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.string()));
+  std::ofstream(dir / "Pelmora.conf") << "[General]\nProducts=40713\nOther=abc\n";
+  std::ofstream(dir / "Zentaro.conf") << "[General]\nService= 12 \n";
+
+  QtSettingsStore store;
+  const struct {
+    const char* key;
+    const char* name;
+    std::optional<int64_t> want;
+  } cases[] = {{"Software\\Pelmora", "Products", 40713},
+               {"Software\\Zentaro", "Service", 12},
+               {"Software\\Pelmora", "Service", std::nullopt},
+               {"Software\\Pelmora", "Other", std::nullopt},
+               {"Software\\Nobody", "Products", std::nullopt}};
+  for (const auto& c : cases) EXPECT_EQ(store.ReadInt(c.key, c.name), c.want) << c.key << " " << c.name;
+
+  // the same values switch the modes on
+  testing_app::RecordingLink link;
+  testing_app::NoDesktop desktop;
+  TMain1 main(link, desktop);
+  main.FormCreate(TStartInfo{"/opt/tools/vexsim", false}, store);
+  EXPECT_TRUE(main.AdmMod);
+  EXPECT_FALSE(main.SrvMod);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vex
