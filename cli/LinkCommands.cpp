@@ -94,8 +94,8 @@ struct Hub {
     if (!o.timeout.empty()) (net ? p.LabeledEdit33 : p.TimeoutEdit()) = o.timeout;
     if (!o.blind.empty()) (net ? p.LabeledEdit34 : p.BlindEdit()) = o.blind;
   }
+  LogPrinter printer;  // outlives the hub, which may still log while closing
   TPorts1 p;
-  LogPrinter printer;
 };
 
 void PrintIdentification(const TPorts1& p) {
