@@ -1018,18 +1018,18 @@ void SetupForModel(TIsaMaps1& isa, TVexModel m, int a, IEditField* L1, IEditFiel
     case TVexModel::Vex924:
     case TVexModel::Vex932:
     case TVexModel::Vex936:
-      isa.Setup(ModelInfo(m).inputs, between(6, 19), between(8, 19), false, false, all, L1, L2, false);
+      isa.Setup(VexModelInfo(m).inputs, between(6, 19), between(8, 19), false, false, all, L1, L2, false);
       break;
     case TVexModel::Vex733:
     case TVexModel::Vex748:
-      throw Exception(std::string(ModelInfo(m).shown) + " has no alarm sequences");
+      throw Exception(std::string(VexModelInfo(m).shown) + " has no alarm sequences");
   }
 }
 
 static int IsaSizeOf(TVexModel m, int appSof) {
   const TLayout l = LayoutOf(m, appSof);
   if (!l.sequence || l.isaSize == 0)
-    throw Exception(std::string(ModelInfo(m).shown) + " variant " + std::to_string(appSof) +
+    throw Exception(std::string(VexModelInfo(m).shown) + " variant " + std::to_string(appSof) +
                     " has no sequence record");
   return l.isaSize;
 }

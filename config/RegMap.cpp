@@ -7,8 +7,8 @@
 
 namespace vex {
 
-const std::vector<TModelInfo>& Models() {
-  static const std::vector<TModelInfo> models = {
+const std::vector<TVexModelInfo>& VexModels() {
+  static const std::vector<TVexModelInfo> models = {
       {TVexModel::Vex215, "Vex215", "Vex216", cVex215Fid, 16, "Vex215cfg1"},
       {TVexModel::Vex216, "Vex216", "Vex216v2", cVex216Fid, 16, "Vex216cfg1"},
       {TVexModel::Vex308, "Vex308", "Vex308", cVex308Fid, 8, "Vex308cfg1"},
@@ -23,7 +23,7 @@ const std::vector<TModelInfo>& Models() {
   return models;
 }
 
-const TModelInfo& ModelInfo(TVexModel m) { return Models()[static_cast<size_t>(m)]; }
+const TVexModelInfo& VexModelInfo(TVexModel m) { return VexModels()[static_cast<size_t>(m)]; }
 
 static std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -32,7 +32,7 @@ static std::string Lower(std::string s) {
 
 TVexModel ModelByName(const std::string& name) {
   std::string known;
-  for (const TModelInfo& i : Models()) {
+  for (const TVexModelInfo& i : VexModels()) {
     if (Lower(i.name) == Lower(name)) return i.model;
     known += (known.empty() ? "" : ", ") + Lower(i.name);
   }

@@ -15,7 +15,7 @@ namespace vex {
 
 enum class TVexModel { Vex215, Vex216, Vex308, Vex316, Vex324, Vex924, Vex932, Vex936, Vex733, Vex748 };
 
-struct TModelInfo {
+struct TVexModelInfo {
   TVexModel model;
   const char* name;   // internal name, also the data folder: "Vex324"
   const char* shown;  // name shown to the user: "Vex216v2"
@@ -24,8 +24,8 @@ struct TModelInfo {
   const char* form;  // configuration editor's form name, the image file section: "Vex324cfg1"
 };
 
-const std::vector<TModelInfo>& Models();
-const TModelInfo& ModelInfo(TVexModel m);
+const std::vector<TVexModelInfo>& VexModels();
+const TVexModelInfo& VexModelInfo(TVexModel m);
 // By internal name, case-insensitive ("vex324", "Vex936"); unknown names raise an error listing the models.
 TVexModel ModelByName(const std::string& name);
 

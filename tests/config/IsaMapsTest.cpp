@@ -756,7 +756,7 @@ INSTANTIATE_TEST_SUITE_P(Models, RecordTrip,
                                            TripCase{TVexModel::Vex316, 17, 16, false, 0xFFFF, false, 0,
                                                     0xDF}),
                          [](const auto& info) {
-                           return std::string(ModelInfo(info.param.model).name) + "_app" +
+                           return std::string(VexModelInfo(info.param.model).name) + "_app" +
                                   std::to_string(info.param.app);
                          });
 

@@ -176,11 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Models, ByNameAndFirmwareId) {
   EXPECT_EQ(ModelByName("vex324"), TVexModel::Vex324);
   EXPECT_EQ(ModelByName("VEX936"), TVexModel::Vex936);
-  EXPECT_EQ(ModelInfo(TVexModel::Vex936).fid, 0x8A);
-  EXPECT_STREQ(ModelInfo(TVexModel::Vex216).shown, "Vex216v2");
-  EXPECT_STREQ(ModelInfo(TVexModel::Vex748).form, "Vex748cfg1");
+  EXPECT_EQ(VexModelInfo(TVexModel::Vex936).fid, 0x8A);
+  EXPECT_STREQ(VexModelInfo(TVexModel::Vex216).shown, "Vex216v2");
+  EXPECT_STREQ(VexModelInfo(TVexModel::Vex748).form, "Vex748cfg1");
   EXPECT_THROW(ModelByName("vex999"), Exception);
-  for (const TModelInfo& i : Models()) EXPECT_EQ(&ModelInfo(i.model), &i);
+  for (const TVexModelInfo& i : VexModels()) EXPECT_EQ(&VexModelInfo(i.model), &i);
 }
 
 // ---- bitmaps and coils ---------------------------------------------------------------
