@@ -66,8 +66,9 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool /*shown*/, boo
   }
   TimePoint s{};
   bool signalled = false;  // the last wait ended because the link reported something
+  bool look = true;        // input may be waiting (not after a wait that ran out)
   for (;;) {
-    int n = link.Waiting();
+    int n = look ? link.Waiting() : 0;
     TimePoint now = Now();
     int got = 0;
     if (n > 0)
@@ -87,9 +88,11 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool /*shown*/, boo
     if (signalled && got <= 0) {
       SleepUntil(next);  // the link keeps reporting without data: hung up, wait out the time
       signalled = false;
+      look = true;
       continue;
     }
     signalled = link.WaitReadable(next);
+    look = signalled;
   }
   return ComBuf;
 }

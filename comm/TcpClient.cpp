@@ -151,10 +151,9 @@ int TClientSocket::SendBuf(const void* buf, int count) {
 
 bool TClientSocket::WaitReadableUntil(platform::TimePoint deadline) {
   if (fd_ < 0 || state_ != State::Connected) return false;
-  short ev = platform::WaitFd(fd_, POLLIN, deadline);
+  short ev = platform::WaitFd(fd_, POLLIN | POLLRDHUP, deadline);
   if (ev == 0) return false;
-  if (BytesWaiting() > 0) return true;
-  CheckPeerClosed();
+  if (ev & (POLLRDHUP | POLLHUP | POLLERR)) CheckPeerClosed();  // data still waiting is kept
   return true;
 }
 
