@@ -43,8 +43,6 @@ constexpr SetRange kSetRange[4] = {{3900, 4200}, {0, 300}, {0, 100}, {0, 10000}}
 
 Annunciator::Annunciator(const ModelInfo& m) : LiveBase(m.inputs, ColoursOf(m)), m_(m) {}
 
-bool Annunciator::TwoColours() const { return ColoursOf(m_) == 2; }
-
 bool Annunciator::DisplayOnly() const {
   const int sof = m_.AppSof();
   return (Family216(m_.model) && (sof == 40 || sof == 42)) || (m_.model == Model::Vex324 && sof == 40);
@@ -463,27 +461,17 @@ void Annunciator::RemoteRecord() {
   auto chk = [](uint16_t a, uint16_t b, uint16_t c) { return static_cast<uint16_t>(~(a ^ b ^ c)); };
   uint64_t rem = r[0] | static_cast<uint64_t>(r[2]) << 16;
   uint64_t akt = r[1] | static_cast<uint64_t>(r[3]) << 16;
-  bool remOk, aktOk;
+  const bool remOk = r[4] == chk(r[0], r[2], remoteWords_ == 8 ? r[6] : 0);
+  const bool aktOk = r[5] == chk(r[1], r[3], remoteWords_ == 8 ? r[7] : 0);
   if (remoteWords_ == 8) {
-    // Third group after the check words; also taken with the third group in the check
-    // words' place and the check words after it.
-    remOk = r[4] == chk(r[0], r[2], r[6]);
-    if (remOk) {
-      rem |= static_cast<uint64_t>(r[6] & 0xF) << 32;
-    } else if (r[6] == chk(r[0], r[2], r[4])) {
-      remOk = true;
-      rem |= static_cast<uint64_t>(r[4] & 0xF) << 32;
-    }
-    aktOk = r[5] == chk(r[1], r[3], r[7]);
-    if (aktOk) {
-      akt |= static_cast<uint64_t>(r[7] & 0xF) << 32;
-    } else if (r[7] == chk(r[1], r[3], r[5])) {
-      aktOk = true;
-      akt |= static_cast<uint64_t>(r[5] & 0xF) << 32;
-    }
-  } else {
-    remOk = r[4] == chk(r[0], r[2], 0);
-    aktOk = r[5] == chk(r[1], r[3], 0);
+    // The third group (inputs 33-36) follows the check words; a master may also put it in
+    // the check words' place and the check after it. The check relation is the same both
+    // ways round, so the word carrying only the four input bits is the group.
+    auto third = [](uint16_t a, uint16_t b) {
+      return static_cast<uint64_t>((!(a & 0xFFF0) || (b & 0xFFF0)) ? a : b) & 0xF;
+    };
+    rem |= third(r[6], r[4]) << 32;
+    akt |= third(r[7], r[5]) << 32;
   }
   if (remOk) Force(rem, ~uint64_t{0});
   if (aktOk && akt) engine_.Activate(akt, now);

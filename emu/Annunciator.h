@@ -54,7 +54,6 @@ class Annunciator : public LiveBase {
   void Logged(const tVexEvn& e) override;
 
  private:
-  bool TwoColours() const;
   bool DisplayOnly() const;
   uint16_t StatusWord(uint16_t k) const;
   uint16_t RingWord(uint16_t k) const;

@@ -37,6 +37,7 @@ void LiveBase::OnConfig() {
     return;
   }
   engine_.SetConfig(BuildConfig());
+  engine_.Tick(Now());  // inputs whose state the change altered start their delay now
 }
 
 void LiveBase::OnEraseEvents() {
