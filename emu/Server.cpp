@@ -63,7 +63,7 @@ constexpr size_t kMaxLine = 4096;
 }  // namespace
 
 EmuServer::EmuServer(std::unique_ptr<Device> device, ServerOptions options)
-    : dev_(std::move(device)), opt_(std::move(options)), rng_(opt_.seed) {
+    : dev_(std::move(device)), opt_(std::move(options)), demo_(opt_.demo), rng_(opt_.seed) {
   if (opt_.serial) BaudConst(opt_.baud);
   if (opt_.parity != 'N' && opt_.parity != 'E' && opt_.parity != 'O')
     throw Exception(std::string("Parity must be N, E or O: ") + opt_.parity);
@@ -157,7 +157,7 @@ void EmuServer::Open() {
     throw;
   }
   stdinOpen_ = opt_.controlStdin;
-  nextDemoUs_ = NowUs() + 1000000;
+  nextDemoUs_ = NowUs() + 200000;
   running_ = true;
 }
 
@@ -311,7 +311,7 @@ void EmuServer::Loop() {
     int64_t deadline = nextTick;
     if (!rtuIn_.empty()) deadline = std::min(deadline, rtuLastUs_ + SilenceUs());
     for (const Out& o : out_) deadline = std::min(deadline, o.startUs ? now + CharUs() : o.dueUs);
-    if (opt_.demo) deadline = std::min(deadline, nextDemoUs_);
+    if (demo_) deadline = std::min(deadline, nextDemoUs_);
     const int64_t waitUs = std::max<int64_t>(0, deadline - now);
     timespec ts{static_cast<time_t>(waitUs / 1000000), static_cast<long>(waitUs % 1000000 * 1000)};
     const int rc = ppoll(fds.data(), fds.size(), &ts, nullptr);
@@ -371,7 +371,7 @@ void EmuServer::Loop() {
       dev_->Tick(now / 1000);
       nextTick = now + kTickUs;
     }
-    if (opt_.demo && now >= nextDemoUs_) {
+    if (demo_ && now >= nextDemoUs_) {
       std::lock_guard<std::mutex> lock(dev_->Mutex());
       const int inputs = dev_->Info().inputs;
       if (inputs > 0) {
@@ -479,7 +479,7 @@ std::string EmuServer::Execute(const std::string& raw) {
     }
     if (cmd == "demo") {
       if (rest != "on" && rest != "off") throw Exception("demo on|off");
-      opt_.demo = rest == "on";
+      demo_ = rest == "on";
       return "ok";
     }
     if (cmd == "run") {

@@ -109,6 +109,7 @@ class EmuServer {
   int64_t rtuLastUs_ = 0;
   bool stdinOpen_ = false;
   ByteStr stdinBuf_;
+  std::atomic<bool> demo_{false};
   std::mt19937 rng_;
   int64_t nextDemoUs_ = 0;
 

@@ -339,3 +339,25 @@ TEST(EmuServerLife, StartStopAndRestartOnFreshPorts) {
 
 }  // namespace
 }  // namespace vex::emu::test
+
+namespace vex::emu::test {
+namespace {
+
+TEST(EmuControl, DemoChangesFieldInputsByItself) {
+  ServerOptions o;
+  o.tcpPort = 0;
+  o.demo = true;
+  o.seed = 3;
+  auto s = StartEmu("vex308", o);
+  std::string seen = "ok";
+  const int64_t end = Ms() + 3000;
+  while (seen == "ok" && Ms() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    seen = s->Control("inputs");
+  }
+  EXPECT_NE(seen, "ok");  // some input went on
+  EXPECT_EQ(s->Control("demo off"), "ok");
+}
+
+}  // namespace
+}  // namespace vex::emu::test
