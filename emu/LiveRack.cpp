@@ -13,10 +13,8 @@ void RackModule::Attach(Device& d) {
   Bind(d);
   d.Own(Space::Holding, 48, statusWords_, this);
   d.Own(Space::Holding, cEventRegs, cEventRecords * tVexEvn::cWords, this);
-  if (IoModule()) {
-    d.Own(Space::Holding, cCmdRegs, 3, this);
-    d.Own(Space::Holding, cPulRegs, 3, this);
-  }
+  // The I/O module's command words (64..66) and pulse words (70..72) lie inside its status
+  // record, which owns them.
   d.Own(Space::File, 0, 256, this);  // the stream's address is a 32-bit sequence number
 }
 
@@ -117,7 +115,6 @@ int RackModule::Read(Space s, uint32_t a, uint16_t& v) {
 
 int RackModule::Write(Space s, uint32_t a, uint16_t v) {
   if (s != Space::Holding) return kPass;
-  if (In(a, 48, statusWords_)) return a <= 50 ? kPass : exAddress;  // 48..50: the time record
   if (In(a, cEventRegs, cEventRecords * tVexEvn::cWords)) return exAddress;
   if (IoModule() && In(a, cCmdRegs, 3)) {
     cmd_[a - cCmdRegs] = v;
@@ -134,6 +131,8 @@ int RackModule::Write(Space s, uint32_t a, uint16_t v) {
     pul_[slot] = v;
     return exNone;
   }
+  // The rest of the status record is read only, but for the time record at 48..50.
+  if (In(a, 48, statusWords_)) return a <= 50 ? kPass : exAddress;
   return kPass;
 }
 

@@ -35,8 +35,6 @@ class RackModule : public LiveBase {
   int OnKey(uint16_t code) override;
   void Tick(int64_t now) override;
 
-  // Module types in the three slots (the I/O module ships with two relay cards and an SSR card).
-  void SetSlotTypes(const std::array<uint16_t, 3>& t) { slot_ = t; }
   uint16_t StaFlg() const;
   uint16_t Outputs(int slot) const;  // outputs driven in slot 0..2
   uint16_t Faults(int slot) const;   // commanded outputs the slot cannot drive
@@ -53,6 +51,7 @@ class RackModule : public LiveBase {
 
   ModelInfo m_;
   uint16_t statusWords_;
+  // Module types in the three slots: two relay cards and a solid-state relay card.
   std::array<uint16_t, 3> slot_{cModTy5, cModTyS, cModTy8};
   std::array<uint16_t, 3> cmd_{}, pul_{};
   std::array<std::array<int64_t, 16>, 3> pulEnd_{};
