@@ -45,8 +45,9 @@ void TEepFile::Open(const std::string& file, CSimpleIniA& doc) const {
   if (doc.LoadFile(file.c_str()) < 0) throw Exception("Cannot read " + file);
 }
 
-void TEepFile::Store(const std::string& file, const CSimpleIniA& doc) {
+void TEepFile::Store(const std::string& file, CSimpleIniA& doc) {
   std::string text;
+  doc.SetSpaces(false);  // key=value
   if (doc.Save(text) < 0) throw Exception("Cannot write " + file);
   WriteFileAtomic(file, text);
 }
@@ -84,6 +85,17 @@ void TEepFile::SaveConfig2(const std::string& file, const std::string& suffix, c
   Open(file, doc);
   Write(doc, form_ + suffix, Now(), h, fields, isa);
   Store(file, doc);
+}
+
+std::vector<std::string> TEepFile::Sections(const std::string& file) {
+  CSimpleIniA doc;
+  TEepFile("").Open(file, doc);
+  CSimpleIniA::TNamesDepend names;
+  doc.GetAllSections(names);
+  names.sort(CSimpleIniA::Entry::LoadOrder());
+  std::vector<std::string> r;
+  for (const auto& n : names) r.push_back(n.pItem);
+  return r;
 }
 
 std::vector<std::string> TEepFile::LoadConfig(const std::string& file, const std::vector<std::string>& keys,

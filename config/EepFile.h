@@ -44,6 +44,9 @@ class TEepFile {
   std::vector<std::string> LoadConfig(const std::string& file, const std::vector<std::string>& keys,
                                       TIsaMaps1* isa);
 
+  // Section names of a file in their order (a missing file has none).
+  static std::vector<std::string> Sections(const std::string& file);
+
   Clock Now;
 
   static constexpr const char* cStampFormat = "yyyymmddhhnnss";
@@ -54,7 +57,7 @@ class TEepFile {
   void Open(const std::string& file, CSimpleIniA& doc) const;
   void Write(CSimpleIniA& doc, const std::string& section, TDateTime now, const TEepHeader& h,
              const TEepKeys& fields, TIsaMaps1* isa) const;
-  static void Store(const std::string& file, const CSimpleIniA& doc);
+  static void Store(const std::string& file, CSimpleIniA& doc);
 };
 
 // Writes `data` to `file` through a temporary file in the same folder and a rename.
