@@ -69,6 +69,7 @@ int Run(int argc, char** argv) {
     demoView->show();
   }
   const int rc = app.exec();
+  app.OnException = nullptr;
   demoView.reset();
   demo.reset();  // the child ends; the link settings are those from before the demonstration
   try {

@@ -197,6 +197,8 @@ class TMain1 {
   void PortSettingsClick();  // "Port Settings"
   void BootMixerClick();     // "Boot Mixer"
   void RunConfigProgram();   // "Configuration" of the "Brix3" page
+  // Selects the page of the model the hub's "Auto Detection" found (when that page is shown).
+  void SelectDetectedPage();
 
   // Fields of the window.
   TControl* ComNxt = nullptr;  // the refused click to replay
@@ -231,7 +233,6 @@ class TMain1 {
   void ProductionClick(const TModelPage& p);
   void SimulatorClick(const TModelPage& p);
   IToolWindow* Need(const std::string& name, const std::string& what);
-  void SelectDetectedPage();
   TBounds MainBounds() const;
 
   IMainLink& link_;
