@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -331,9 +332,11 @@ bool TComms1::WaitReadable(int timeoutMs) {
   return WaitReadableUntil(platform::AfterMs(platform::Now(), timeoutMs));
 }
 
-bool TComms1::WaitReadableUntil(platform::TimePoint deadline) {
-  if (!HandleValid()) return false;
-  return platform::WaitFd(FHandle, POLLIN, deadline) != 0;
+bool TComms1::WaitReadableUntil(platform::TimePoint deadline) { return WaitEventsUntil(deadline) != 0; }
+
+short TComms1::WaitEventsUntil(platform::TimePoint deadline) {
+  if (!HandleValid()) return 0;
+  return platform::WaitFd(FHandle, POLLIN, deadline);
 }
 
 }  // namespace vex

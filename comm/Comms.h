@@ -4,14 +4,14 @@
 // caller polls (or blocks in WaitReadable until input arrives).
 #pragma once
 
-#include <termios.h>
-
 #include <cstdint>
 #include <set>
 #include <string>
 
 #include "comm/Platform.h"
 #include "shell/Basics.h"
+
+struct termios;  // <termios.h>, kept out of this header for its many macros
 
 namespace vex {
 
@@ -112,8 +112,8 @@ struct TDCB {
 // The control block as terminal settings show it, and the terminal settings (raw, reads
 // return at once) for a control block: 0, or EINVAL for what the platform cannot do
 // (4 data bits, DSR/DTR handshaking). The bit rate is set apart.
-TDCB DcbFromTermios(const termios& t, int fd);
-int TermiosFromDcb(const TDCB& d, termios& t);
+TDCB DcbFromTermios(const ::termios& t, int fd);
+int TermiosFromDcb(const TDCB& d, ::termios& t);
 
 class TComms1 {
  public:
@@ -155,6 +155,8 @@ class TComms1 {
   // passes; true when the device has something to report.
   bool WaitReadable(int timeoutMs);
   bool WaitReadableUntil(platform::TimePoint deadline);
+  // As WaitReadableUntil, returning the poll events (POLLIN, POLLHUP ...; 0 at the deadline).
+  short WaitEventsUntil(platform::TimePoint deadline);
 
  private:
   [[noreturn]] static void Fail(const char* msg, int code);

@@ -26,12 +26,21 @@ class SerialLink : public ILink {
   explicit SerialLink(TComms1& c) : c_(c) {}
   void Send(const ByteStr& s) override { c_.Write(s.data(), static_cast<int>(s.size())); }
   int Waiting() override { return c_.InQue(); }
-  int Receive(void* buf, int count) override { return c_.Read(buf, count); }
-  bool WaitReadable(platform::TimePoint deadline) override { return c_.WaitReadableUntil(deadline); }
-  bool Alive() override { return c_.FHandle != TComms1::kInvalidHandle; }
+  int Receive(void* buf, int count) override {
+    const int n = c_.Read(buf, count);
+    if (n == 0 && hangUp_) gone_ = true;  // hung up and drained: nothing more will come
+    return n;
+  }
+  bool WaitReadable(platform::TimePoint deadline) override {
+    const short ev = c_.WaitEventsUntil(deadline);
+    if (ev & (POLLHUP | POLLERR | POLLNVAL)) hangUp_ = true;
+    return ev != 0;
+  }
+  bool Alive() override { return c_.FHandle != TComms1::kInvalidHandle && !gone_; }
 
  private:
   TComms1& c_;
+  bool hangUp_ = false, gone_ = false;
 };
 
 class TcpLink : public ILink {

@@ -47,7 +47,7 @@ void TPorts1::ShowFrame(TConsoleText which, const char* tag, const ByteStr& s) {
 // Sends one frame and collects the reply into ComBuf: the reply is complete after ComTmo ms
 // without a byte once something arrived, and is given up ComBln ms after transmission.
 // Blocks in poll() until the next byte or the nearest deadline.
-ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool /*shown*/, bool serial) {
+ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
   using namespace platform;
   ComBuf.clear();
   uint8_t buf[kFrameMax];
@@ -119,7 +119,7 @@ ByteStr TPorts1::Konus(const ByteStr& s, bool u) {
       if (shown) ShowFrame(TConsoleText::Transmit, "Tx", s);
       SerialLink link(Comm1);
       try {
-        Exchange(link, s, shown, true);
+        Exchange(link, s, true);
       } catch (...) {
         if (shown) ShowFrame(TConsoleText::Receive, "Rx", ComBuf);
         throw;
@@ -148,7 +148,7 @@ ByteStr TPorts1::Konus5(const ByteStr& s, bool u) {
   if (shown) ShowFrame(TConsoleText::Transmit, "Tx", f);
   TcpLink link(ClientSocket1);
   try {
-    Exchange(link, f, shown, false);
+    Exchange(link, f, false);
   } catch (...) {
     if (shown) ShowFrame(TConsoleText::Receive, "Rx", ComBuf);
     throw;

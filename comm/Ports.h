@@ -249,7 +249,7 @@ class TPorts1 {
 
  private:
   // ---- transactions (Ports.cpp) ----
-  ByteStr Exchange(ILink& link, const ByteStr& frame, bool shown, bool serial);
+  ByteStr Exchange(ILink& link, const ByteStr& frame, bool serial);
   void ShowFrame(TConsoleText which, const char* tag, const ByteStr& s);
   template <class F>
   void InGroup(TTestGroup g, bool shown, F&& body);

@@ -568,6 +568,34 @@ TEST_F(TcpTest, PeerClosingDuringTheExchangeEndsItEarly) {
   EXPECT_FALSE(p.ClientSocket1.Active());
 }
 
+TEST(SerialHangUp, DeviceSideClosingEndsTheExchangeAtOnce) {
+  int m = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(m, 0);
+  grantpt(m);
+  unlockpt(m);
+  TPorts1 p;
+  p.Comm1.Device = ptsname(m);
+  p.Comm1.Open();
+  p.ComBln = 3000;
+  std::thread device([m] {
+    pollfd f{m, POLLIN, 0};
+    ::poll(&f, 1, 2000);  // the request arrives, then the device side goes away
+    ::close(m);
+  });
+  auto t0 = Clock::now();
+  std::string msg;
+  try {
+    p.ModRead(0, true);
+  } catch (const Exception& e) {
+    msg = e.what();
+  }
+  device.join();
+  EXPECT_EQ(msg, "No Response");
+  EXPECT_LT(MsSince(t0), 1000.0);  // not held for the whole window
+  EXPECT_FALSE(p.ComBsy);
+  EXPECT_EQ(p.LogLines.back(), "Rx[0]= ");
+}
+
 // ---- extended transfers ----
 
 struct ExtCase {
