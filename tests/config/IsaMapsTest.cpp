@@ -762,3 +762,84 @@ INSTANTIATE_TEST_SUITE_P(Models, RecordTrip,
 
 }  // namespace
 }  // namespace vex
+
+namespace vex {
+namespace {
+
+// What each editor's "Setup Cfg" enables in the configurator.
+struct SetupCase {
+  TVexModel model;
+  int app;
+  int inputs, colours;
+  bool comDia, virLck, inversion, dimmer, delays;
+};
+
+class SetupTest : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(SetupTest, EnablesWhatTheVariantHas) {
+  const SetupCase& c = GetParam();
+  TIsaMaps1 isa;
+  SetupForModel(isa, c.model, c.app, nullptr, nullptr);
+  EXPECT_EQ(isa.Siz, c.inputs);
+  EXPECT_EQ(isa.ChnLines.size(), static_cast<size_t>(c.inputs));
+  EXPECT_EQ(isa.List(isAlm, ipColor).Items.size(), static_cast<size_t>(c.colours));
+  EXPECT_EQ(isa.Rnk.size(), static_cast<size_t>(c.colours));
+  EXPECT_EQ(isa.List(isMom, ipFlash).Items[1], "0.5 Hz blink");
+  EXPECT_EQ(isa.List(isAck, ipFlash).Items[1], "½ Hz blink");
+  EXPECT_TRUE(isa.ChnSel.at(0));
+  EXPECT_EQ(isa.Boxes[obComDia].Enabled, c.comDia);
+  EXPECT_EQ(isa.Boxes[obVirLck].Enabled, c.virLck);
+  EXPECT_EQ(isa.InpInvBox.Enabled, c.inversion);
+  EXPECT_EQ(isa.Boxes[obInvMin].Enabled, c.inversion);
+  EXPECT_EQ(isa.Groups[grInvOut].Enabled, c.inversion);
+  EXPECT_EQ(isa.Groups[grDimmer].Enabled, c.dimmer);
+  EXPECT_EQ(isa.Groups[grDimmer].Visible, c.dimmer);
+  EXPECT_EQ(isa.Edits[edDimLev].Enabled, c.dimmer);
+  EXPECT_EQ(isa.Groups[grDelay].Enabled, c.delays);
+  EXPECT_EQ(isa.Edits[edGrbChn].Enabled, c.delays);
+  EXPECT_EQ(isa.Delays[dlGrbClr].Enabled, c.delays);
+  EXPECT_EQ(isa.Boxes[obDlyPnl].Enabled, c.delays);
+  EXPECT_FALSE(isa.Boxes[obEchBlu].Enabled);
+  EXPECT_FALSE(isa.Boxes[obEchInp].Enabled);
+  EXPECT_EQ(isa.Dly1, c.delays ? 8 : 0);
+  EXPECT_EQ(isa.Dbs1, c.model == TVexModel::Vex324 ? 12 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editors, SetupTest,
+    ::testing::Values(SetupCase{TVexModel::Vex324, 8, 24, 8, true, false, true, true, true},
+                      SetupCase{TVexModel::Vex324, 7, 24, 8, true, false, true, true, false},
+                      SetupCase{TVexModel::Vex324, 6, 24, 8, true, false, true, false, false},
+                      SetupCase{TVexModel::Vex324, 4, 24, 8, true, false, false, false, false},
+                      SetupCase{TVexModel::Vex324, 3, 24, 8, false, false, false, false, false},
+                      SetupCase{TVexModel::Vex924, 7, 24, 8, true, false, false, false, false},
+                      SetupCase{TVexModel::Vex932, 19, 32, 8, true, true, false, false, false},
+                      SetupCase{TVexModel::Vex936, 20, 36, 8, false, false, false, false, false},
+                      SetupCase{TVexModel::Vex216, 9, 16, 3, true, false, true, false, false},
+                      SetupCase{TVexModel::Vex216, 5, 16, 3, false, false, false, false, false},
+                      SetupCase{TVexModel::Vex308, 40, 8, 3, true, false, false, false, false},
+                      SetupCase{TVexModel::Vex316, 17, 16, 3, true, false, true, false, false},
+                      SetupCase{TVexModel::Vex215, 0, 16, 3, false, false, false, false, false}),
+    [](const auto& info) {
+      return std::string(VexModelInfo(info.param.model).name) + "_app" + std::to_string(info.param.app);
+    });
+
+TEST(IsaFocus, HiddenWindowKeepsTheFocusWhereItWas) {
+  TIsaMaps1 isa;
+  SetupForModel(isa, TVexModel::Vex924, 8, nullptr, nullptr);
+  isa.Edits[edAlmTim].SetText("999");
+  EXPECT_THROW(isa.ReadOpt(), Exception);
+  EXPECT_EQ(isa.FocusField(), nullptr);  // not shown: no focus moves
+  EXPECT_EQ(isa.Edits[edAlmTim].Color, RGB(0xFF, 0xA0, 0xA0));
+  isa.Show();
+  isa.Edits[edAlmTim].SetText("100");
+  isa.Edits[edRngTim].SetText("-3");
+  EXPECT_THROW(isa.ReadOpt(), Exception);
+  EXPECT_EQ(isa.Edits[edAlmTim].Color, clWindow);
+  EXPECT_EQ(isa.FocusField(), &isa.Edits[edRngTim]);
+  EXPECT_TRUE(isa.Edits[edRngTim].Focused);
+  EXPECT_EQ(isa.Eep.AlmTim, 100);
+}
+
+}  // namespace
+}  // namespace vex
