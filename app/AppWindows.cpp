@@ -40,6 +40,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   order_.emplace_back("Main1", main_.get());
   in.Main1.SetTool("Main1", &main_->Tool());
   for (const auto& [name, caption] : StartOrder()) {
+    if (name == "Ports1") {
+      ports_ = std::make_unique<PortsView>(in.Ports1, in.Main1);
+      order_.emplace_back(name, ports_.get());
+      in.Main1.SetTool(name, &ports_->Tool());
+      continue;
+    }
     if (name == "Event1") {
       event_ = std::make_unique<EventView>(in.Event1, in.Main1);
       order_.emplace_back(name, event_.get());

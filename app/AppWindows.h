@@ -10,6 +10,7 @@
 
 #include "app/EventView.h"
 #include "app/MainView.h"
+#include "app/PortsView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
 
@@ -24,6 +25,7 @@ class TAppWindows {
 
   QWidget* Window(const std::string& name) const;  // nullptr for an unknown name
   MainView& Main1() { return *main_; }
+  PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
   // Instance names in creation order.
   std::vector<std::string> Order() const;
@@ -34,6 +36,7 @@ class TAppWindows {
  private:
   TInstances& in_;
   std::unique_ptr<MainView> main_;
+  std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::pair<std::string, QWidget*>> order_;

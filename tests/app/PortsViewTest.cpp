@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/AppWindows.h"
 #include "app/PortsView.h"
 #include "emu/Device.h"
 #include "emu/Server.h"
@@ -532,6 +533,54 @@ TEST_F(PortsViewTest, RenderedPages) {
   view->SettingsPages()->setCurrentIndex(1);
   Spin(10);
   SaveShot(*view, "ports-network");
+}
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+using namespace testing_app;
+
+TEST(PortsViewInProgram, TheProgramsPortSettingsWindow) {
+  App();
+  const fs::path dir = fs::temp_directory_path() / ("vexsim-ports-app-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  {
+    MapSettingsStore store;
+    NoDesktop desktop;
+    TInstances in(TStartInfo{(dir / "vexsim").string(), false}, store, desktop,
+                  (dir / "vexsim.ini").string());
+    TAppWindows w(in);
+    EXPECT_EQ(w.Window("Ports1"), &w.Ports1());
+    ASSERT_NE(in.Main1.Tool("Ports1"), nullptr);
+    EXPECT_TRUE(in.Main1.Tool("Ports1")->Available());
+    EXPECT_EQ(in.Ports1.Console, &w.Ports1());
+
+    MainView& mainView = w.Main1();
+    mainView.move(40, 30);
+    mainView.show();
+    Spin(10);
+    mainView.Button(in.Main1.PortSettings)->click();
+    Spin(10);
+    PortsView& ports = w.Ports1();
+    ASSERT_TRUE(ports.isVisible());
+    const QRect m = mainView.frameGeometry();
+    EXPECT_EQ(ports.frameGeometry().topLeft(), QPoint(m.left() + m.width() + 5, m.top()));
+
+    // an unhandled failure: red in the window and, after an idle pass, in both status bars
+    in.Main1.ApplicationEvents1Exception("Result CRC mismatch");
+    in.Main1.ApplicationEvents1Idle();
+    mainView.Refresh();
+    EXPECT_EQ(ports.ConsoleField(TConsoleText::LastError)->text(), "Result CRC mismatch");
+    EXPECT_TRUE(ports.StatBarPanel()->Red());
+    EXPECT_EQ(ports.StatBarPanel()->Text(), mainView.StatusPanel()->text());
+    EXPECT_TRUE(in.Main1.StatusFailed);
+    ports.hide();
+    mainView.hide();
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace
