@@ -148,7 +148,10 @@ TEST_P(HubTest, BootloaderUploadWithBlockWrites) {
 
 TEST_P(HubTest, RtuFileUploadAndDownloadRoundTrip) {
   Link l = Connect("brix3", GetParam());
-  static_cast<Rtu3Device&>(l.emu->Dev()).SetTimings(30, 60);
+  {
+    std::lock_guard<std::mutex> lock(l.emu->Dev().Mutex());
+    static_cast<Rtu3Device&>(l.emu->Dev()).SetTimings(30, 60);
+  }
   TPorts1& p = *l.hub;
   ByteStr file(700, '\0');  // a configuration file (no header): taken after the pause
   for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 13);
