@@ -2,6 +2,11 @@
 
 namespace vex {
 
+tVexSek SekEntry(const tVex733sek& r, int k) {
+  if (k < 0 || k > 5) throw Exception("Sequence entry " + std::to_string(k) + " out of range [0~5]");
+  return tVexSek::FromBytes(r.Sek + k * tVexSek::cBytes);
+}
+
 std::string ModTypText(uint16_t t) {
   switch (t) {
     case 0:

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "comm/Event.h"
 #include "config/RecordsCommon.h"
 
 namespace vex {
@@ -38,6 +39,8 @@ VEX_RECORD(tVex733cfg, VEX_TVEX733CFG, 16);
 VEX_RECORD(tVex733sta, VEX_TVEX733STA, 50);
 VEX_RECORD(tVex733tim, VEX_TIMREC, 6);
 VEX_RECORD(tVex733sek, VEX_SEKREC, 124);
+// Entry k (0..5) of the event sequence record.
+tVexSek SekEntry(const tVex733sek& r, int k);
 static_assert(offsetof(tVex733sek, Tim) == 2 && offsetof(tVex733sek, Sek) == 16);
 
 // module types plugged into the slots

@@ -1,6 +1,7 @@
 // Records of the rack 48-input module "Tord48".
 #pragma once
 
+#include "comm/Event.h"
 #include "config/RecordsCommon.h"
 
 namespace vex {
@@ -16,6 +17,8 @@ VEX_RECORD(tVex748cfg, VEX_CFG4, 8);  // registers 51 AND 7, 14, 18, 19
 VEX_RECORD(tVex748sta, VEX_TVEX748STA, 14);
 VEX_RECORD(tVex748tim, VEX_TIMREC, 6);
 VEX_RECORD(tVex748sek, VEX_SEKREC, 124);
+// Entry k (0..5) of the event sequence record.
+tVexSek SekEntry(const tVex748sek& r, int k);
 
 namespace Vex748 {
 constexpr uint16_t cTimSyn = 0x0020;  // time synchronisation active

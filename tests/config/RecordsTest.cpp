@@ -317,3 +317,29 @@ TEST(ConfigState, TextAndColour) {
 
 }  // namespace
 }  // namespace vex
+
+namespace vex {
+namespace {
+
+TEST(EventSequence, EntriesFollowTheHeader) {
+  std::vector<uint16_t> w(62, 0);
+  w[0] = 42;                  // UnqIdf
+  w[1] = 0x5678, w[2] = 1;    // Tim, low word first
+  w[8] = 0x0001, w[9] = 0;    // entry 0: Seq = 1
+  w[10] = 16;                 // Typ
+  w[8 + 9 * 5] = 0x0006;      // entry 5: Seq = 6
+  w[8 + 9 * 5 + 8] = 0x8000;  // entry 5: Dif45, input 48
+  const auto r = FromWords<tVex748sek>(w);
+  EXPECT_EQ(r.UnqIdf, 42);
+  EXPECT_EQ(r.Tim, 0x15678u);
+  EXPECT_EQ(SekEntry(r, 0).Seq, 1u);
+  EXPECT_EQ(SekEntry(r, 0).Typ, 16);
+  EXPECT_EQ(SekEntry(r, 5).Seq, 6u);
+  EXPECT_EQ(SekEntry(r, 5).Dif45, 0x8000);
+  EXPECT_THROW(SekEntry(r, 6), Exception);
+  const auto v = FromWords<tVex733sek>(w);
+  EXPECT_EQ(SekEntry(v, 5).Dif45, 0x8000);
+}
+
+}  // namespace
+}  // namespace vex
