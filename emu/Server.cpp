@@ -231,16 +231,30 @@ void EmuServer::Flush(int64_t nowUs) {
     if (o.startUs == 0) o.startUs = nowUs;
     size_t allowed = o.data.size();
     if (o.paced) allowed = std::min(allowed, static_cast<size_t>((nowUs - o.startUs) / CharUs() + 1));
+    bool lost = false;
     if (allowed > o.sent) {
       const ssize_t n = write(o.fd, o.data.data() + o.sent, allowed - o.sent);
-      if (n > 0) o.sent += static_cast<size_t>(n);
+      if (n > 0) {
+        o.sent += static_cast<size_t>(n);
+      } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        lost = true;  // the peer is gone
+      } else if (n < 0 && o.fd == ptyMaster_) {
+        lost = true;  // nobody reads the line: the bytes fall on the floor
+        Log("serial reply lost: nobody reads the line");
+      }
     }
-    if (o.sent >= o.data.size()) {
+    if (lost || o.sent >= o.data.size()) {
       it = out_.erase(it);
-    } else {
-      busy.push_back(o.fd);
-      ++it;
+      continue;
     }
+    // on a paced line the next byte goes at its character time; a full buffer is tried again
+    // a little later (10 ms for a socket whose reader lags)
+    if (o.paced && o.sent == allowed)
+      o.dueUs = o.startUs + static_cast<int64_t>(o.sent) * CharUs();
+    else
+      o.dueUs = nowUs + (o.paced ? CharUs() : 10000);
+    busy.push_back(o.fd);
+    ++it;
   }
 }
 
@@ -310,7 +324,12 @@ void EmuServer::Loop() {
     int64_t now = NowUs();
     int64_t deadline = nextTick;
     if (!rtuIn_.empty()) deadline = std::min(deadline, rtuLastUs_ + SilenceUs());
-    for (const Out& o : out_) deadline = std::min(deadline, o.startUs ? now + CharUs() : o.dueUs);
+    std::vector<int> first;  // only the head of each connection's queue can be written
+    for (const Out& o : out_) {
+      if (std::find(first.begin(), first.end(), o.fd) != first.end()) continue;
+      first.push_back(o.fd);
+      deadline = std::min(deadline, o.dueUs);
+    }
     if (demo_) deadline = std::min(deadline, nextDemoUs_);
     const int64_t waitUs = std::max<int64_t>(0, deadline - now);
     timespec ts{static_cast<time_t>(waitUs / 1000000), static_cast<long>(waitUs % 1000000 * 1000)};

@@ -161,6 +161,8 @@ class TcpMaster : public Master {
 
 inline speed_t Speed(int baud) {
   switch (baud) {
+    case 1200:
+      return B1200;
     case 9600:
       return B9600;
     case 19200:

@@ -361,3 +361,50 @@ TEST(EmuControl, DemoChangesFieldInputsByItself) {
 
 }  // namespace
 }  // namespace vex::emu::test
+
+#include <sys/resource.h>
+
+namespace vex::emu::test {
+namespace {
+
+int64_t CpuUs() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000000LL + u.ru_utime.tv_usec + u.ru_stime.tv_usec;
+}
+
+// A delayed reply with a second one queued behind it, and a paced slow line: the server
+// waits in poll for its deadlines instead of spinning.
+TEST(EmuServerLife, WaitsWithoutSpinning) {
+  ServerOptions o;
+  o.tcpPort = 0;
+  o.serial = true;
+  o.baud = 1200;
+  o.pace = true;
+  o.faults = {"delay ms=300 nth=1 fn=3"};
+  auto s = StartEmu("vex324", o);
+  TcpMaster m(s->TcpPort());
+  PtyMaster p(s->PtyPath(), 1200);
+  ByteStr two;
+  for (uint16_t t : {1, 2}) {
+    Put16(two, t);
+    Put16(two, 0);
+    Put16(two, 6);
+    two.push_back(1);
+    two += ReadReq(0x03, 2, 1);
+  }
+  const int64_t cpu0 = CpuUs(), t0 = Ms();
+  ASSERT_EQ(write(m.fd_, two.data(), two.size()), static_cast<ssize_t>(two.size()));
+  // 16 registers at 1200 bit/s: 37 bytes of 9.2 ms each
+  const ByteStr paced = p.RawFrame(PtyMaster::WithCrc(B({0xEE, 3, 0, 0, 0, 16})), 1500, 60);
+  const ByteStr r = Collect(m.fd_, 1000, 50);
+  const int64_t wall = Ms() - t0, cpu = CpuUs() - cpu0;
+  ASSERT_EQ(r.size(), 22u);
+  EXPECT_EQ(Get16(r, 0), 1);  // in order, the delayed one first
+  EXPECT_EQ(paced.size(), 37u);
+  EXPECT_GE(wall, 300);
+  EXPECT_LT(cpu, wall * 1000 / 4) << "cpu " << cpu << " us in " << wall << " ms";
+}
+
+}  // namespace
+}  // namespace vex::emu::test
