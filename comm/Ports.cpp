@@ -117,7 +117,8 @@ ByteStr TPorts1::Konus(const ByteStr& s, bool u) {
       r = Konus5(s, u);
     } else {
       if (shown) ShowFrame(TConsoleText::Transmit, "Tx", s);
-      SerialLink link(Comm1);
+      SerialLink serial(Comm1);
+      ILink& link = LinkOverride ? *LinkOverride : serial;
       try {
         Exchange(link, s, true);
       } catch (...) {
@@ -146,7 +147,8 @@ ByteStr TPorts1::Konus5(const ByteStr& s, bool u) {
   f += s;
   Cut(f);
   if (shown) ShowFrame(TConsoleText::Transmit, "Tx", f);
-  TcpLink link(ClientSocket1);
+  TcpLink tcp(ClientSocket1);
+  ILink& link = LinkOverride ? *LinkOverride : tcp;
   try {
     Exchange(link, f, false);
   } catch (...) {

@@ -108,6 +108,9 @@ class TPorts1 {
   std::function<void()> ProcessMessages;
   bool NetworkActive() const { return ActivePage == lpNetwork; }
   bool Shown(bool u) const { return u || CheckBox4; }
+  // When set, exchanges use this link instead of the port or socket (framing still follows
+  // the active page); tests put an in-memory device here.
+  ILink* LinkOverride = nullptr;
 
   // ======== console state (PortsConsole.cpp) ========
   void Mesaj(const std::string& m);  // status message (and log line); clears the last error
