@@ -457,9 +457,19 @@ int Device::WriteRegs(Space s, uint16_t first, uint16_t count, const uint16_t* i
     timPending_[2] = t.dat;
   }
   cfgTouched_ = false;
+  // A refused write leaves the device's own registers as they were (live parts keep what
+  // they took).
+  const auto work = work_;
+  const auto seq = seq_;
+  const uint16_t state = cfgState_, unique = uniqueId_;
+  const uint32_t mfg = mfgDate_;
   int result = exNone;
   for (uint16_t i = 0; i < count && result == exNone; ++i)
     result = WriteOne(s, static_cast<uint16_t>(first + i), in[i]);
+  if (result != exNone && bootState_ == 0) {
+    work_ = work, seq_ = seq, cfgState_ = state, uniqueId_ = unique, mfgDate_ = mfg;
+    cfgTouched_ = false;
+  }
   if (bootState_ == 0) {
     if (clock && result == exNone) {
       const uint32_t tim = timPending_[0] | static_cast<uint32_t>(timPending_[1]) << 16;

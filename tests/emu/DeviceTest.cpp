@@ -232,6 +232,19 @@ TEST(EmuConfiguration, UnknownRegistersAndFunctionsGetExceptions) {
   EXPECT_EQ(m.Reg(16), 42);
 }
 
+TEST(EmuConfiguration, RefusedWriteChangesNothing) {
+  auto d = MakeDevice(ModelFor("vex324"));
+  DirectMaster m(*d);
+  EXPECT_EQ(m.Write(16, {33, 44, 55}), exAddress);  // 18 is no register of this model
+  EXPECT_EQ(m.Reg(16), 20);
+  EXPECT_EQ(m.Reg(17), 20);
+  EXPECT_EQ(m.Reg(51) & 7, cTstGod);
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
+  EXPECT_EQ(m.Write(12, {0x1111, 0}), exValue);  // production number 0 is refused
+  EXPECT_EQ(m.Reg(12), 0x2E0A);
+}
+
 TEST(EmuClock, WritingTheTimeRecordSetsTheRunningClock) {
   auto d = MakeDevice(ModelFor("vex324"));
   DirectMaster m(*d);
