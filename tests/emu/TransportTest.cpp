@@ -139,7 +139,7 @@ TEST(EmuSerial, PacedRepliesTakeTheirLineTime) {
 // ---- faults ----
 
 struct FaultCase {
-  const char* spec;
+  const char* text;
   bool serial;
   // what the first three identical reads of register 2 see: 'o' fine, '-' nothing,
   // 'g' garbage after the reply, 'c' bad CRC, 'x' exception, 'd' connection dropped
@@ -159,9 +159,9 @@ const FaultCase kFaults[] = {
 
 TEST(EmuFaults, InjectedFaultsHitTheChosenRequests) {
   for (const FaultCase& c : kFaults) {
-    SCOPED_TRACE(c.spec);
+    SCOPED_TRACE(c.text);
     ServerOptions o = c.serial ? Serial() : Tcp();
-    o.faults = {c.spec};
+    o.faults = {c.text};
     auto s = StartEmu("vex324", o);
     std::unique_ptr<PtyMaster> pty;
     std::unique_ptr<TcpMaster> tcp;
@@ -197,7 +197,7 @@ TEST(EmuFaults, InjectedFaultsHitTheChosenRequests) {
         case 'x': {
           const ByteStr pdu = pty ? raw.substr(1, 2) : raw.substr(7);
           EXPECT_EQ(static_cast<uint8_t>(pdu.at(0)), 0x83);
-          EXPECT_EQ(pdu.at(1), std::string(c.spec).find("code=6") != std::string::npos ? 6 : 2);
+          EXPECT_EQ(pdu.at(1), std::string(c.text).find("code=6") != std::string::npos ? 6 : 2);
           break;
         }
         case 'd': {
