@@ -331,7 +331,7 @@ TEST(EventSequence, EntriesFollowTheHeader) {
   w[8 + 9 * 5 + 8] = 0x8000;  // entry 5: Dif45, input 48
   const auto r = FromWords<tVex748sek>(w);
   EXPECT_EQ(r.UnqIdf, 42);
-  EXPECT_EQ(r.Tim, 0x15678u);
+  EXPECT_EQ(uint32_t{r.Tim}, 0x15678u);  // a copy: the packed field is not aligned
   EXPECT_EQ(SekEntry(r, 0).Seq, 1u);
   EXPECT_EQ(SekEntry(r, 0).Typ, 16);
   EXPECT_EQ(SekEntry(r, 5).Seq, 6u);
