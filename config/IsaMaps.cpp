@@ -556,10 +556,19 @@ void TIsaMaps1::WriteOpt() {
   const int values[edCount] = {e.AlmTim, e.RngTim, e.DimBrg, e.DimLev, e.DimTim, e.GraChn, e.GrbChn};
   for (int k = 0; k < edCount; ++k) Edits[k].SetText(std::to_string(values[k]));
   const int32_t delays[dlCount] = {e.GraDet, e.GraClr, e.GrbDet, e.GrbClr};
-  for (int k = 0; k < dlCount; ++k) Delays[k].SetText(DelaytoStr(InttoDelay(delays[k])));
+  for (int k = 0; k < dlCount; ++k) Delays[k].SetText(DelayText(delays[k]));
   for (int b = 0; b < obCount; ++b)
     Boxes[b].State = (e.*cOptDefs[b].word & cOptDefs[b].bit) ? cbChecked : cbUnchecked;
   B90 = false;
+}
+
+std::string TIsaMaps1::DelayText(int64_t ms) {
+  const double seconds = InttoDelay(ms);
+  const std::string t = DelaytoStr(seconds);
+  // Above one second the text holds whole seconds only; a value in between is shown in
+  // milliseconds so that the next ReadOpt stores the same value instead of a rounded one.
+  const int64_t v = DelaytoInt(seconds);
+  return DelaytoInt(StrtoDelay(t)) == v ? t : std::to_string(v) + " mS";
 }
 
 double TIsaMaps1::InttoDelay(int64_t ms) { return std::clamp(static_cast<double>(ms) * 0.001, 0.003, 60.0); }

@@ -215,6 +215,9 @@ class TIsaMaps1 {
   void LoadIni(const std::string& section, CSimpleIniA& doc);
   static double InttoDelay(int64_t ms);
   static int64_t DelaytoInt(double seconds);
+  // What a delay list shows for a stored delay: DelaytoStr(InttoDelay(ms)), or the milliseconds
+  // when that text would read back as another value (2500 is shown "2500 mS", not "2 S").
+  static std::string DelayText(int64_t ms);
   void Clear();  // every field of Eep to zero (an editor's Read Config)
 
   // presets "Default - T", "Default - A", "Default - N"

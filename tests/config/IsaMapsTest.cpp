@@ -389,9 +389,18 @@ TEST_F(IsaMapsTest, DelayRoundTrips) {
     const char* typed;
     int32_t stored;
     const char* shown;
-  } cases[] = {{"9 ms", 9, "9 mS"},    {"1 s", 1000, "1 S"},  {"150 mS", 150, "150 mS"},
-               {"0.5", 500, "500 mS"}, {"20m", 20, "20 mS"},  {"60 s", 60000, "60 S"},
-               {"3 ms", 3, "3 mS"},    {"2.5 s", 2500, "2 S"}};
+  } cases[] = {{"9 ms", 9, "9 mS"},
+               {"1 s", 1000, "1 S"},
+               {"150 mS", 150, "150 mS"},
+               {"0.5", 500, "500 mS"},
+               {"20m", 20, "20 mS"},
+               {"60 s", 60000, "60 S"},
+               {"3 ms", 3, "3 mS"},
+               {"2.5 s", 2500, "2500 mS"},
+               {"1.5 s", 1500, "1500 mS"},
+               {"1234 ms", 1234, "1234 mS"},
+               {"59.999 s", 59999, "59999 mS"},
+               {"999 ms", 999, "999 mS"}};
   SetUpModel(TVexModel::Vex324, 8);
   isa.DefaultT();
   for (const Case& c : cases) {
@@ -401,6 +410,29 @@ TEST_F(IsaMapsTest, DelayRoundTrips) {
     isa.WriteOpt();
     EXPECT_EQ(isa.Delays[dlGrbDet].Text(), c.shown) << c.typed;
   }
+}
+
+// Delays that are no whole seconds come back from the device or a file unchanged: shown in
+// whole seconds they would be read back rounded at the next save or write.
+TEST_F(IsaMapsTest, ShownDelaysReadBackToTheStoredValue) {
+  SetUpModel(TVexModel::Vex324, 8);
+  isa.DefaultT();
+  const int32_t values[] = {3, 9, 999, 1000, 1499, 1500, 2500, 10000, 12345, 59999, 60000};
+  for (int32_t v : values) {
+    isa.Eep.GraDet = v;
+    isa.Eep.GrbClr = v;
+    isa.WriteOpt();
+    isa.Eep.GraDet = isa.Eep.GrbClr = 0;
+    isa.ReadOpt();
+    EXPECT_EQ(isa.Eep.GraDet, v) << isa.Delays[dlGraDet].Text();
+    EXPECT_EQ(isa.Eep.GrbClr, v) << isa.Delays[dlGrbClr].Text();
+  }
+  // a value outside the delay range is shown at the nearest limit
+  isa.Eep.GraDet = 0;
+  isa.Eep.GraClr = 65000;
+  isa.WriteOpt();
+  EXPECT_EQ(isa.Delays[dlGraDet].Text(), "3 mS");
+  EXPECT_EQ(isa.Delays[dlGraClr].Text(), "60 S");
 }
 
 TEST_F(IsaMapsTest, DelayConversionsAreLimited) {
