@@ -52,15 +52,23 @@ void TEepFile::Store(const std::string& file, CSimpleIniA& doc) {
   WriteFileAtomic(file, text);
 }
 
+// A value on one line: a line break in a field's text would otherwise start new keys or
+// sections in the file.
+static std::string OneLine(std::string v) {
+  for (char& c : v)
+    if (c == '\n' || c == '\r' || c == '\0') c = ' ';
+  return v;
+}
+
 void TEepFile::Write(CSimpleIniA& doc, const std::string& section, TDateTime now, const TEepHeader& h,
                      const TEepKeys& fields, TIsaMaps1* isa) const {
   CSimpleIniA fresh;  // the section is built apart so that a refused configurator leaves doc alone
   const char* s = section.c_str();
   fresh.SetValue(s, "SaveDateTime", FormatDateTime(cSaveDateFormat, now).c_str());
-  fresh.SetValue(s, "ModelID", h.ModelID.c_str());
-  fresh.SetValue(s, "BootID", h.BootID.c_str());
-  fresh.SetValue(s, "Program", h.Program.c_str());
-  for (const auto& [k, v] : fields) fresh.SetValue(s, k.c_str(), v.c_str());
+  fresh.SetValue(s, "ModelID", OneLine(h.ModelID).c_str());
+  fresh.SetValue(s, "BootID", OneLine(h.BootID).c_str());
+  fresh.SetValue(s, "Program", OneLine(h.Program).c_str());
+  for (const auto& [k, v] : fields) fresh.SetValue(s, k.c_str(), OneLine(v).c_str());
   if (isa) isa->SaveIni(section, fresh);
   doc.Delete(s, nullptr);
   CSimpleIniA::TNamesDepend keys;

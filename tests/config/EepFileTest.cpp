@@ -175,6 +175,29 @@ TEST_F(EepFileTest, ModelsWithoutSequencesWriteOnlyTheirFields) {
   EXPECT_EQ(Sections(file), std::vector<std::string>{"Vex733cfg1"});
 }
 
+TEST_F(EepFileTest, LineBreaksInATextStayInItsValue) {
+  struct Case {
+    std::string typed, loaded;
+  } cases[] = {{"5\n[Vex324cfg1]\nAlmRed=$1", "5 [Vex324cfg1] AlmRed=$1"},
+               {"7\r\nLabeledEdit11=99", "7  LabeledEdit11=99"},
+               {"12", "12"}};
+  const fs::path file = dir / "typed.eem";
+  TEepFile f = File("Vex324cfg1");
+  isa.DefaultT();
+  for (const Case& c : cases) {
+    fs::remove(file);
+    TEepHeader h = header;
+    h.BootID = "Boot\n[Vex936cfg1]";
+    f.SaveConfig(file.string(), h, Fields(c.typed), &isa);
+    EXPECT_EQ(Sections(file), (std::vector<std::string>{"Vex324cfg1.20240229123456", "Vex324cfg1"}))
+        << c.loaded;
+    isa.Clear();
+    const auto values = f.LoadConfig(file.string(), loadKeys, &isa);
+    EXPECT_EQ(values, (std::vector<std::string>{c.loaded, "5", "20"}));
+    EXPECT_EQ(isa.Eep.AlmRed, 0xFFFFFFFFFFFFull) << c.loaded;
+  }
+}
+
 TEST_F(EepFileTest, UnwritableFolderIsReported) {
   EXPECT_THROW(WriteFileAtomic((dir / "no-such-folder" / "x.eep").string(), "x"), Exception);
 }
