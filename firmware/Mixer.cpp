@@ -311,7 +311,9 @@ void TMixer1::HexLoadText(std::string_view text, const std::string& f, bool bt, 
         else if (bt && Fus[off + i] != d[i])
           throw Exception("Fuse content mismatch");
       if (bt) return;
-      AppFus = static_cast<int>(n);
+      // The fuse count covers every fuse byte loaded so far, so that configuration spread over
+      // several records (one byte each, or a gap) reaches the writers whole.
+      if (n > 0) AppFus = std::max(AppFus, static_cast<int>(off + n));
       std::memcpy(Fus + off, d, n);
     };
     auto unexpected = [&] { throw Exception("Unexpected Code at Adress=$" + IntToHex(a, 4)); };

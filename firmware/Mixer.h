@@ -75,7 +75,7 @@ class TMixer1 {
   uint32_t AppTop;     // end of the segment-rounded image: AppBeg + Top x segment size
   uint32_t Top;        // image length in segments of the last load
   std::string AppIdn;  // processor identification line (";PIC...", ";Motorola-S")
-  int AppFus;          // fuse bytes of the last fuse record read
+  int AppFus;          // fuse bytes loaded: one past the highest fuse offset written
   uint32_t CodeCount;  // code bytes read by the last load
 
   // Console lines ("Loading ...", statistics, "Saving ...", "Mixing..."); the program

@@ -270,6 +270,56 @@ TEST_F(MixerTest, FuseDisplay) {
   }
 }
 
+// Configuration bytes written by several records (one byte each, a gap, an odd start) all
+// reach the fuse count, the "Fuses=" line and both writers.
+TEST_F(MixerTest, FusesSpreadOverSeveralRecordsAreKept) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> fuseLines;
+    int appFus;
+    std::string shown;
+  } cases[] = {
+      {"one record", {Bank(0x30), Data(0, {0x00, 0x22, 0x0E, 0x0E})}, 4, "Fuses=        $2200 $0E0E"},
+      {"one byte per record",
+       {Bank(0x30), Data(0, {0x00}), Data(1, {0x22}), Data(2, {0x0E}), Data(3, {0x0E})},
+       4,
+       "Fuses=        $2200 $0E0E"},
+      {"gap and a later short record",
+       {Bank(0x30), Data(0, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}), Data(9, {0xA0})},
+       10,
+       "Fuses=        $2211 $4433 $6655 $8877 $A03F"},
+      {"record at an odd offset", {Bank(0x30), Data(1, {0x22, 0x0E, 0x0E})}, 4, "Fuses=        $223F $0E0E"},
+      {"shorter record after a longer one",
+       {Bank(0x30), Data(0, {1, 2, 3, 4, 5, 6}), Data(2, {0x33})},
+       6,
+       "Fuses=        $0201 $0433 $0605"},
+      {"empty record beyond the others",
+       {Bank(0x30), Data(0, {1, 2}), Data(9, {})},
+       2,
+       "Fuses=        $0201"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> lines = {";PIC18F2550", Data(0x0800, Seq(16, 1))};
+    lines.insert(lines.end(), c.fuseLines.begin(), c.fuseLines.end());
+    App(lines);
+    EXPECT_EQ(s.m.AppFus, c.appFus);
+    EXPECT_EQ(s.lines.back(), c.shown);
+    // every fuse byte the file set is in the PIC18F form, unset ones in between as 0x3F
+    const auto bytes = HexBytes(s.m.HexText18F());
+    std::map<uint32_t, uint8_t> set;
+    for (const auto& [a, b] : HexBytes(Lines(c.fuseLines)))
+      if (a >= 0x300000) set[a] = b;
+    for (const auto& [a, b] : set) EXPECT_EQ(bytes.at(a), b) << a;
+    for (uint32_t i = 0; i < static_cast<uint32_t>(c.appFus); ++i) {
+      if (!set.count(0x300000 + i)) {
+        EXPECT_EQ(bytes.at(0x300000 + i), 0x3F) << i;
+      }
+    }
+    EXPECT_FALSE(bytes.count(0x300000 + c.appFus));
+  }
+}
+
 TEST_F(MixerTest, SmallSystemRuleOnlyAtExactAddress) {
   // at 0x400E the record holds fuses; at 0x4010 it is code; with the rule off it is code too
   App({Data(0x0800, {1}), Data(0x400E, {0xE4, 0x20}), Data(0x4010, {0x00, 0x07})}, 32);
