@@ -156,12 +156,14 @@ void TComms1::Open() {
     Close();
     Fail(cOpenError, e);
   }
-  ::ioctl(FHandle, TIOCEXCL);  // keep others from opening the terminal; not every device takes it
+  // keep others from opening the terminal; not every device takes it
+  excl_ = ::ioctl(FHandle, TIOCEXCL) == 0;
 
   struct stat st {};
   if (::fstat(FHandle, &st) != 0 || !S_ISCHR(st.st_mode)) {
     ::close(FHandle);
     FHandle = kInvalidHandle;  // Enb stays set until Close
+    excl_ = false;
     Fail(cInvalidHandle, -1);
   }
 
@@ -223,6 +225,10 @@ void TComms1::Open() {
 
 void TComms1::Close() {
   if (HandleValid()) {
+    // a terminal that outlives this opening (a pseudo-terminal whose other end stays open)
+    // keeps the exclusive mark, and every later opening would be refused
+    if (excl_) ::ioctl(FHandle, TIOCNXCL);
+    excl_ = false;
     ::close(FHandle);
     FHandle = kInvalidHandle;
   }

@@ -162,6 +162,7 @@ class TComms1 {
   [[noreturn]] static void Fail(const char* msg, int code);
   void Purge(int mask);
   bool HandleValid() const { return FHandle != kInvalidHandle; }
+  bool excl_ = false;  // this port marked the terminal for exclusive use
 };
 
 }  // namespace vex

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace vex {
 namespace {
@@ -204,6 +206,64 @@ TEST(Comms, FailedOpensLeaveTheStateTheCallerCloses) {
   d.Device = t.path + "-gone";
   EXPECT_THROW(d.Open(), eCommError);
   EXPECT_FALSE(d.Enabled());
+}
+
+// Whether the terminal is marked for exclusive use: 1 or 0 (-1 when it cannot be told).
+int ExclusiveMark(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno == EBUSY ? 1 : -1;  // refused by the mark (unprivileged)
+  int v = -1;
+  if (::ioctl(fd, TIOCGEXCL, &v) != 0) v = -1;
+  ::close(fd);
+  return v;
+}
+
+struct ExclCase {
+  const char* name;
+  std::function<void(TComms1&)> setup;  // settings before the opening
+  bool opens;                           // the opening succeeds
+  bool destroy;                         // closed by the destructor instead of Close
+};
+
+TEST(Comms, ClosingGivesUpExclusiveUse) {
+  const ExclCase cases[] = {
+      {"opened and closed", [](TComms1&) {}, true, false},
+      {"refused settings, then closed", [](TComms1& c) { c.Databits = da4; }, false, false},
+      {"destroyed while open", [](TComms1&) {}, true, true},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Pty t;  // the other end stays open, so the terminal outlives every opening
+    auto c = std::make_unique<TComms1>();
+    c->Device = t.path;
+    k.setup(*c);
+    if (k.opens)
+      c->Open();
+    else
+      EXPECT_THROW(c->Open(), eCommError);
+    EXPECT_EQ(ExclusiveMark(t.path), 1);
+    if (k.destroy)
+      c.reset();
+    else
+      c->Close();
+    EXPECT_EQ(ExclusiveMark(t.path), 0);
+    TComms1 again;
+    again.Device = t.path;
+    EXPECT_NO_THROW(again.Open());
+  }
+}
+
+TEST(Comms, RefusedSecondOpeningLeavesTheHoldersMark) {
+  Pty t;
+  TComms1 holder, other;
+  holder.Device = other.Device = t.path;
+  holder.Open();
+  EXPECT_THROW(other.Open(), eCommError);
+  other.Close();
+  EXPECT_EQ(ExclusiveMark(t.path), 1);
+  EXPECT_TRUE(holder.Enabled());
+  holder.Close();
+  EXPECT_EQ(ExclusiveMark(t.path), 0);
 }
 
 struct LineCase {
