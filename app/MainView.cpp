@@ -146,8 +146,11 @@ void MainView::Refresh() {
     status_->setStyleSheet(statusRed_ ? "color: rgb(255, 0, 0);" : "");
   }
 
+  // only what changed is touched: an unchanged call still lays the tabs out again, and a pass that
+  // posts work would keep the idle dispatcher spinning
   for (size_t i = 0; i < main_.Pages.size(); ++i)
-    tabs_->setTabVisible(static_cast<int>(i), main_.Pages[i].Visible);
+    if (tabs_->isTabVisible(static_cast<int>(i)) != main_.Pages[i].Visible)
+      tabs_->setTabVisible(static_cast<int>(i), main_.Pages[i].Visible);
   for (const auto& [b, c] : buttons_)
     if (b->isHidden() == c->Visible) b->setVisible(c->Visible);
   if (tabs_->currentIndex() != main_.ActivePage && main_.ActivePage >= 0 && main_.ActivePage < tabs_->count())

@@ -128,3 +128,48 @@ TEST_F(AppWindowsTest, SettingsAreWrittenAtTheEnd) {
 
 }  // namespace
 }  // namespace vex
+
+namespace vex {
+namespace {
+
+using namespace testing_app;
+
+// The program left alone with its windows on the screen: the idle passes come from the 240 ms
+// polling message and the odd window event only; a pass that itself posts work would spin.
+TEST(AppWindowsIdle, ShownWindowsDoNotKeepTheLoopBusy) {
+  App();
+  const auto dir = std::filesystem::temp_directory_path() / ("vexsim-idle-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const struct {
+    const char* name;
+    bool ports, event, linkError;
+  } cases[] = {{"main window only", false, false, false},
+               {"with the hub's window", true, false, false},
+               {"with every built window", true, true, false},
+               {"with a last error shown", true, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MapSettingsStore store;
+    NoDesktop desktop;
+    TInstances in(TStartInfo{(dir / "vexsim").string(), true}, store, desktop, (dir / "vexsim.ini").string());
+    TAppWindows w(in);
+    MainView& mainView = w.Main1();
+    IdleDriver idle(in.Main1, &mainView, [&] { mainView.Refresh(); });
+    mainView.show();
+    if (c.ports) w.Ports1().show();
+    if (c.event) w.Event1().show();
+    if (c.linkError) in.Main1.ApplicationEvents1Exception("No Response");
+    Spin(300);  // settle: first layouts and paints
+    const int before = idle.Passes();
+    Spin(1000);
+    EXPECT_LE(idle.Passes() - before, 40) << "passes in one second";
+    EXPECT_GE(idle.Passes() - before, 3) << "the polling message keeps the passes coming";
+    w.Event1().hide();
+    w.Ports1().hide();
+    mainView.hide();
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vex
