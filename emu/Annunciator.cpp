@@ -49,7 +49,8 @@ bool Annunciator::DisplayOnly() const {
 }
 
 void Annunciator::Attach(Device& d) {
-  Bind(d);
+  hasEvents_ = m_.model == Model::Vex324 || Family9xx(m_.model);
+  Bind(d, hasEvents_ ? 1 : 0);
   const int sof = m_.AppSof();
   switch (m_.model) {
     case Model::Vex215:
@@ -57,14 +58,22 @@ void Annunciator::Attach(Device& d) {
       break;
     case Model::Vex216:
     case Model::Vex308:
-    case Model::Vex316:
-      if (m_.seqBytes > 0)
+    case Model::Vex316: {
+      // Every edition keeps a record at 32 whose fourth word (35) is StaFlg: the full
+      // 14-word record on the first edition of the 8/16-input models, else the 9-word
+      // legacy record. Sequence firmware adds the full record at 48, which its simulator
+      // screen reads; editions it does not know it reads at 32.
+      const bool full32 = sof == 1 && Family216(m_.model);
+      const StatusKind at32 = full32 ? StatusKind::Sta216 : StatusKind::Rtu216;
+      const uint16_t words32 = full32 ? 14 : 9;
+      if (m_.seqBytes > 0) {
         status_ = StatusKind::Sta216, statusAt_ = 48, statusWords_ = 14;
-      else if (m_.model == Model::Vex216 && sof == 1)
-        status_ = StatusKind::Sta216, statusAt_ = 32, statusWords_ = 14;
-      else
-        status_ = StatusKind::Rtu216, statusAt_ = 32, statusWords_ = 9;
+        legacy_ = at32, legacyWords_ = words32;
+      } else {
+        status_ = at32, statusAt_ = cLegacyRegs, statusWords_ = words32;
+      }
       break;
+    }
     case Model::Vex936:
       status_ = StatusKind::Sta324, statusAt_ = 48, statusWords_ = 37;
       break;
@@ -73,8 +82,7 @@ void Annunciator::Attach(Device& d) {
       break;
   }
   d.Own(Space::Holding, statusAt_, statusWords_, this);
-  hasEvents_ = m_.model == Model::Vex324 || Family9xx(m_.model);
-  if (hasEvents_) d.Own(Space::Holding, cEventRegs, tVexEvn::cWords, this);
+  if (legacyWords_) d.Own(Space::Holding, cLegacyRegs, legacyWords_, this);
   hasRing_ = Family216(m_.model);
   if (hasRing_) {
     d.Own(Space::Holding, cRingRegs, 19, this);
@@ -173,19 +181,22 @@ uint16_t Annunciator::StaFlg() const {
   return f;
 }
 
-uint16_t Annunciator::StatusWord(uint16_t k) const {
+uint16_t Annunciator::StatusWord(StatusKind kind, uint16_t k) const {
   const DevTime t = d_->Clock();
   uint64_t red, grn, blu;
   engine_.Colours(Now(), red, grn, blu);
-  switch (status_) {
+  switch (kind) {
     case StatusKind::Sim215:
     case StatusKind::Rtu216: {
+      // Horn and bell selections: the registers of the models that have them, else the
+      // inputs whose First Alarm drives output 1 or 2 in the sequence record.
+      const bool sel = m_.cfgFirst == 16 && m_.cfgCount == 4;
       const uint16_t w[9] = {GroupWord(engine_.Onn(), 0),
                              GroupWord(engine_.Akt(), 0),
                              GroupWord(engine_.Hld(), 0),
                              StaFlg(),
-                             d_->Cfg(16),
-                             d_->Cfg(17),
+                             sel ? d_->Cfg(16) : GroupWord(engine_.Config().Alm.Ro1, 0),
+                             sel ? d_->Cfg(17) : GroupWord(engine_.Config().Alm.Ro2, 0),
                              0,
                              GroupWord(red, 0),
                              GroupWord(grn, 0)};
@@ -341,11 +352,15 @@ int Annunciator::Read(Space s, uint32_t a, uint16_t& v) {
   }
   if (s != Space::Holding) return kPass;
   if (In(a, statusAt_, statusWords_)) {
-    v = StatusWord(static_cast<uint16_t>(a - statusAt_));
+    v = StatusWord(status_, static_cast<uint16_t>(a - statusAt_));
+    return exNone;
+  }
+  if (In(a, cLegacyRegs, legacyWords_)) {
+    v = StatusWord(legacy_, static_cast<uint16_t>(a - cLegacyRegs));
     return exNone;
   }
   if (hasEvents_ && In(a, cEventRegs, tVexEvn::cWords)) {
-    v = EventWord(a - cEventRegs, 1);
+    v = EventWord(a - cEventRegs);
     return exNone;
   }
   if (hasRing_ && In(a, cRingRegs, 19)) {
@@ -395,6 +410,7 @@ int Annunciator::Write(Space s, uint32_t a, uint16_t v) {
     if (m_.hasTimeRecord && a >= 48 && a <= 50) return kPass;
     return exAddress;
   }
+  if (In(a, cLegacyRegs, legacyWords_)) return exAddress;
   if (hasRing_ && a == cRingRegs) {  // remote time setting: the 14-bit millisecond stamp
     stampBase_ = v & 0x3FFF;
     stampRef_ = now;
@@ -426,6 +442,7 @@ int Annunciator::Write(Space s, uint32_t a, uint16_t v) {
 }
 
 void Annunciator::BeforeRead(Space s, uint32_t first, uint32_t count) {
+  LiveBase::BeforeRead(s, first, count);
   if (s != Space::Holding || !hasRing_ || !Meets(first, count, cRingRegs, 19)) return;
   // A read of the whole entry area takes the samples out of the ring; a partial read only
   // looks at them.

@@ -21,6 +21,7 @@ class Annunciator : public LiveBase {
     Sta216,  // 14 words: Tim, Dat, StaFlg, Onn, Akt, Hld, Sil, Alm, Mom, Ack, Rnb, Red, Grn
     Sta324,  // 26 or 37 words: Tim, Dat, StaFlg, then 11 words per group of 16 inputs
   };
+  static constexpr uint16_t cLegacyRegs = 32;     // status record of the 8/16-input family
   static constexpr uint16_t cRingRegs = 0x900;    // sample ring / time stamp
   static constexpr uint16_t cExoRegs = 96;        // oscillator registers
   static constexpr uint16_t cTunRegs = 112;       // oscillator tuning block
@@ -45,6 +46,10 @@ class Annunciator : public LiveBase {
   StatusKind Status() const { return status_; }
   uint16_t StatusAt() const { return statusAt_; }
   uint16_t StatusWords() const { return statusWords_; }
+  // The record at 32 that the 8/16-input family keeps beside its full record at 48 (0 words
+  // when there is none besides the main record).
+  StatusKind Legacy() const { return legacy_; }
+  uint16_t LegacyWords() const { return legacyWords_; }
   uint16_t StaFlg() const;
   uint16_t Stamp() const;  // the 14-bit millisecond stamp
 
@@ -55,7 +60,7 @@ class Annunciator : public LiveBase {
 
  private:
   bool DisplayOnly() const;
-  uint16_t StatusWord(uint16_t k) const;
+  uint16_t StatusWord(StatusKind kind, uint16_t k) const;
   uint16_t RingWord(uint16_t k) const;
   uint16_t TunWord(uint16_t k) const;
   uint16_t ExoWord(uint16_t k) const;
@@ -66,6 +71,8 @@ class Annunciator : public LiveBase {
   ModelInfo m_;
   StatusKind status_ = StatusKind::Sta324;
   uint16_t statusAt_ = 48, statusWords_ = 26;
+  StatusKind legacy_ = StatusKind::Rtu216;
+  uint16_t legacyWords_ = 0;
   bool hasEvents_ = false, hasRing_ = false, hasAnalog_ = false;
   bool hasCoils_ = false;
   uint16_t remoteWords_ = 0;  // 0 = no remote input record

@@ -169,6 +169,48 @@ TEST(LiveAnnunciator, EventsAreNumberedAndCarryTheDeviceClock) {
   EXPECT_EQ(e.Seq, 6u);
 }
 
+// The simulator screens read the event block on every poll and show every record whose
+// Seq is not 0, so a read delivers the latest records no earlier read delivered, oldest
+// first, and empty records after them.
+struct DeliveryCase {
+  const char* model;
+  size_t records;             // records at 2560
+  int clockWrites;            // each logs a TIME VALID event after the POWER event (Seq 1)
+  std::vector<uint32_t> seq;  // Seq of the records the first read shows
+};
+
+const DeliveryCase kDelivery[] = {
+    {"vex324", 1, 0, {1}},         {"vex324", 1, 2, {3}},       {"vex936", 1, 1, {2}},
+    {"tord48", 4, 0, {1}},         {"tord48", 4, 2, {1, 2, 3}}, {"tord48", 4, 5, {3, 4, 5, 6}},
+    {"vald3", 4, 3, {1, 2, 3, 4}},
+};
+
+TEST(LiveEvents, EachRecordIsDeliveredOnce) {
+  for (const DeliveryCase& c : kDelivery) {
+    SCOPED_TRACE(std::string(c.model) + " after " + std::to_string(c.clockWrites) + " clock writes");
+    Rig r(c.model);
+    const auto words = static_cast<uint16_t>(13 * c.records);
+    auto seqs = [&] {
+      const auto w = r.Read(2560, words);
+      std::vector<uint32_t> v;
+      for (size_t k = 0; k < c.records; ++k) v.push_back(tVexEvn::FromWords(w.data() + 13 * k).Seq);
+      return v;
+    };
+    for (int i = 0; i < c.clockWrites; ++i)
+      ASSERT_EQ(r.Write(48, {0, 0, static_cast<uint16_t>(9000 + i)}), 0);
+    std::vector<uint32_t> want = c.seq;
+    want.resize(c.records, 0);
+    EXPECT_EQ(seqs(), want);
+    EXPECT_EQ(seqs(), std::vector<uint32_t>(c.records, 0)) << "nothing new: empty records";
+    ASSERT_EQ(r.Write(48, {0, 0, 9100}), 0);
+    const auto w = r.Read(2560, words);
+    const tVexEvn e = tVexEvn::FromWords(w.data());
+    EXPECT_EQ(e.Seq, static_cast<uint32_t>(c.clockWrites + 2));
+    EXPECT_EQ(e.Typ, evTimeValid);
+    EXPECT_EQ(e.Dat, 9100);
+  }
+}
+
 TEST(LiveAnnunciator, KeysOfTheFirstGenerationAndItsStatusRecord) {
   Rig r("vex215");
   r.Input(1, true);
@@ -204,6 +246,71 @@ TEST(LiveAnnunciator, LegacyStatusRecordCarriesColoursAndSelections) {
   s = r.Read(32, 9);
   EXPECT_EQ(s[7], 0);
   EXPECT_EQ(s[8], 0x0002) << "green when acknowledged";
+}
+
+// The simulator screen of the 8/16-input family picks its record by the edition it knows
+// (1: 14 words at 32; 2..10, 12, 15, 40, 42: 14 words at 48; else 9 words at 32) and the
+// configuration editor reads the state at 35 on every edition, so each edition serves the
+// records such a screen may read, all showing the same input.
+struct FamilyCase {
+  const char* model;
+  int edition;
+  uint16_t at32;  // words of the record at 32
+  uint16_t at48;  // words of the record at 48 (0 = none)
+  int input;
+};
+
+void PrintTo(const FamilyCase& c, std::ostream* os) { *os << c.model << "/" << c.edition; }
+
+const FamilyCase kFamily[] = {
+    {"vex216", 9, 9, 14, 5},  {"vex216", 1, 14, 0, 5},  {"vex216", 11, 9, 0, 16}, {"vex308", 14, 9, 14, 8},
+    {"vex308", 1, 14, 14, 1}, {"vex308", 16, 9, 14, 3}, {"vex316", 17, 9, 14, 2}, {"vex316", 3, 9, 0, 12},
+};
+
+class LiveFamily : public ::testing::TestWithParam<FamilyCase> {};
+
+TEST_P(LiveFamily, RecordsAt32And48ShowTheSameInput) {
+  const FamilyCase& c = GetParam();
+  Rig r(c.model, c.edition);
+  const uint16_t bit = static_cast<uint16_t>(1u << (c.input - 1));
+  r.Input(c.input, true);
+  r.Pass(20);
+  // Onn is word 0 of the 9-word record and word 3 of the 14-word one; StaFlg always at 35.
+  const size_t onn32 = c.at32 == 9 ? 0 : 4;
+  int ex = 0;
+  const auto s32 = r.Read(32, c.at32, &ex);
+  ASSERT_EQ(ex, 0);
+  EXPECT_EQ(s32[onn32], bit);
+  EXPECT_EQ(s32[3] & 7, cTstGod);
+  EXPECT_TRUE(s32[3] & cOt1Onn) << "the factory sequence sounds the horn";
+  r.Read(32, static_cast<uint16_t>(c.at32 + 1), &ex);
+  EXPECT_NE(ex, 0) << "the record at 32 ends after " << c.at32 << " words";
+  r.Read(48, 14, &ex);
+  if (!c.at48) {
+    EXPECT_NE(ex, 0);
+    return;
+  }
+  ASSERT_EQ(ex, 0);
+  const auto s48 = r.Read(48, c.at48);
+  EXPECT_EQ(s48[4], bit);
+  EXPECT_EQ(s48[3], s32[3]);
+  EXPECT_NE(r.Write(33, {0}), 0) << "the status records are read only";
+}
+
+INSTANTIATE_TEST_SUITE_P(Editions, LiveFamily, ::testing::ValuesIn(kFamily));
+
+// On sequence firmware the legacy record's horn and bell selections come from the First
+// Alarm outputs of the sequence record.
+TEST(LiveAnnunciator, LegacyRecordOfSequenceFirmwareShowsTheOutputSelections) {
+  Rig r("vex308", 14);
+  IsaConfig c = ConfigFromRecord(r.d->Sequence(), 66);
+  c.Alm.Ro1 = 0x05;
+  c.Alm.Ro2 = 0x82;
+  ASSERT_EQ(r.Write(128, RecordFromConfig(c, 66)), 0);
+  r.Pass(10);
+  const auto s = r.Read(32, 9);
+  EXPECT_EQ(s[4], 0x05);
+  EXPECT_EQ(s[5], 0x82);
 }
 
 TEST(LiveAnnunciator, TestKeyLightsEveryWindowWhileRepeated) {
