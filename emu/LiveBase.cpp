@@ -2,8 +2,10 @@
 
 namespace vex::emu {
 
-void LiveBase::Bind(Device& d) {
+void LiveBase::Bind(Device& d, size_t records) {
   d_ = &d;
+  eventRecords_ = records;
+  if (records) d.Own(Space::Holding, cEventRegs, static_cast<uint32_t>(records * tVexEvn::cWords), this);
   engine_.SetSink([this](uint16_t typ, uint64_t dif) { LogEvent(typ, dif); });
   powerUp_ = true;
 }
@@ -62,14 +64,20 @@ void LiveBase::AfterWrite(Space s, uint32_t first, uint32_t count) {
   }
 }
 
-uint16_t LiveBase::EventWord(uint32_t k, size_t records) const {
-  const std::vector<tVexEvn> last = log_.Latest(records);
+void LiveBase::BeforeRead(Space s, uint32_t first, uint32_t count) {
+  const uint32_t words = static_cast<uint32_t>(eventRecords_ * tVexEvn::cWords);
+  if (s != Space::Holding || !words || first >= cEventRegs + words || cEventRegs >= first + count) return;
+  eventView_.clear();
+  for (const tVexEvn& e : log_.Latest(eventRecords_))
+    if (e.Seq > eventSent_) eventView_.push_back(e);
+  eventSent_ = log_.LastSeq();
+}
+
+uint16_t LiveBase::EventWord(uint32_t k) const {
   const size_t rec = k / tVexEvn::cWords;
-  if (rec >= records) return 0;
-  // Oldest first, padded with empty records at the end.
-  if (rec >= last.size()) return 0;
+  if (rec >= eventView_.size()) return 0;
   uint16_t w[tVexEvn::cWords];
-  last[rec].ToWords(w);
+  eventView_[rec].ToWords(w);
   return w[k % tVexEvn::cWords];
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "emu/Device.h"
 #include "emu/IsaEngine.h"
@@ -34,6 +35,8 @@ class LiveBase : public LivePart {
   void OnEraseEvents() override;
   void Tick(int64_t now) override;
   void AfterWrite(Space s, uint32_t first, uint32_t count) override;
+  // A read of the event records takes the latest records not read before (see EventWord).
+  void BeforeRead(Space s, uint32_t first, uint32_t count) override;
 
   const IsaEngine& Engine() const { return engine_; }
   const EventLog& Log() const { return log_; }
@@ -46,10 +49,13 @@ class LiveBase : public LivePart {
   // Every record added to the log.
   virtual void Logged(const tVexEvn& e) { (void)e; }
 
-  void Bind(Device& d);
+  // `records`: how many event records lie at 2560 (0 = none).
+  void Bind(Device& d, size_t records);
   void LogEvent(uint16_t typ, uint64_t dif);
-  // Word k of the last `records` event records, oldest first (empty records read 0).
-  uint16_t EventWord(uint32_t k, size_t records) const;
+  // Word k of the event records at 2560 as the current read shows them: the latest records
+  // that no earlier read delivered, oldest first, then empty records (Seq 0). Every record
+  // is thus delivered once, and the screens that poll the block show each event once.
+  uint16_t EventWord(uint32_t k) const;
   bool ClockSet() const { return clockSet_; }
   int64_t Now() const { return d_->NowMs(); }
 
@@ -59,6 +65,9 @@ class LiveBase : public LivePart {
 
  private:
   void PowerUp();
+  size_t eventRecords_ = 0;
+  std::vector<tVexEvn> eventView_;  // what the current read of 2560 shows
+  uint32_t eventSent_ = 0;          // sequence number of the last record delivered
   bool powerUp_ = true;
   bool clockSet_ = false;
   uint16_t cfgSeen_ = 0;

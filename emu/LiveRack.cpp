@@ -10,9 +10,8 @@ RackModule::RackModule(const ModelInfo& m)
     : LiveBase(m.inputs, 3), m_(m), statusWords_(m.model == Model::Vald3 ? 25 : 7) {}
 
 void RackModule::Attach(Device& d) {
-  Bind(d);
+  Bind(d, cEventRecords);
   d.Own(Space::Holding, 48, statusWords_, this);
-  d.Own(Space::Holding, cEventRegs, cEventRecords * tVexEvn::cWords, this);
   // The I/O module's command words (64..66) and pulse words (70..72) lie inside its status
   // record, which owns them.
   d.Own(Space::File, 0, 256, this);  // the stream's address is a 32-bit sequence number
@@ -99,7 +98,7 @@ int RackModule::Read(Space s, uint32_t a, uint16_t& v) {
     return exNone;
   }
   if (In(a, cEventRegs, cEventRecords * tVexEvn::cWords)) {
-    v = EventWord(a - cEventRegs, cEventRecords);
+    v = EventWord(a - cEventRegs);
     return exNone;
   }
   if (IoModule() && In(a, cCmdRegs, 3)) {
