@@ -303,7 +303,13 @@ int Rtu3Device::ModelWriteFile(uint8_t fn, uint32_t addr, const ByteStr& data) {
     f.uploading = true;
     f.age = static_cast<uint32_t>(static_cast<int64_t>(Clock().dat) * 86400 + Clock().tim / 1000);
   }
-  if (!f.uploading) return exFailure;
+  if (!f.uploading) {
+    // A transfer that paused long enough for the device to take the file carries on where
+    // the device's size says it stopped: the file is open again.
+    if (addr == 0 || addr != f.data.size()) return exFailure;
+    f.uploading = true;
+    f.doneAt = 0;
+  }
   if (addr > f.data.size() || addr + data.size() > kSpace) return exValue;
   if (f.data.size() < addr + data.size()) f.data.resize(addr + data.size());
   std::memcpy(f.data.data() + addr, data.data(), data.size());

@@ -171,6 +171,23 @@ TEST_F(RtuFixture, ResumedUploadContinuesFromTheReportedSize) {
   EXPECT_EQ(Download(0xF1, file.size()), file);
 }
 
+// The master's blocks may pause longer than the device waits for a file without a header
+// (a loaded line, retries): the device then takes what it has, and a block that carries on
+// at the received size opens the file again instead of failing the upload.
+TEST_F(RtuFixture, UploadPausedPastTheIdleTimeCarriesOn) {
+  const ByteStr cfg(500, 'k');
+  Upload(0xB2, cfg.substr(0, 256));
+  ASSERT_TRUE(WaitBan(0xB20));
+  EXPECT_EQ(Long(0xF22), 256u) << "taken after the pause";
+  for (size_t n = 256; n < cfg.size(); n += 64)
+    ASSERT_EQ(m->Pdu(WriteFileReq(0xB2, static_cast<uint32_t>(n), cfg.substr(n, 64)))[0], 0x15) << n;
+  EXPECT_NE(Long(0xB2A), 0u) << "Ban: busy again";
+  ASSERT_TRUE(WaitBan(0xB20));
+  EXPECT_EQ(Download(0xF2, cfg.size()), cfg);
+  // a block that does not continue the taken file is still refused
+  EXPECT_EQ(m->Pdu(WriteFileReq(0xB2, 64, cfg.substr(64, 64))), B({0x95, exFailure}));
+}
+
 TEST_F(RtuFixture, BadFileRequestsGetExceptions) {
   EXPECT_EQ(m->Pdu(WriteFileReq(0xF1, 0, "abc")), B({0x95, exAddress}));  // uploads go to B slots
   EXPECT_EQ(m->Pdu(WriteFileReq(0xA1, 0, "abc")), B({0x95, exAddress}));
