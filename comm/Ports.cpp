@@ -65,16 +65,13 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
     w = AfterMs(Now(), ComBln);
   }
   TimePoint s{};
+  bool look = false;       // input may be waiting: a wait reported it, or the last read filled its chunk
   bool signalled = false;  // the last wait ended because the link reported something
-  bool look = true;        // input may be waiting (not after a wait that ran out)
   for (;;) {
-    int n = look ? link.Waiting() : 0;
-    TimePoint now = Now();
+    const TimePoint now = Now();
     int got = 0;
-    if (n > 0)
-      got = link.Receive(buf, std::min(n, kReadChunk));
-    else if (signalled && link.Alive())
-      got = link.Receive(buf, kReadChunk);  // woken without a count: an error or hang-up shows here
+    // at most 250 of the waiting bytes; after a wake-up without data an error or hang-up shows here
+    if (look && link.Alive()) got = link.Receive(buf, kReadChunk);
     if (got > 0) {
       ComBuf.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(got));
       Cut(ComBuf);
@@ -83,6 +80,7 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
     if (!ComBuf.empty() && now > s) break;  // silence after the reply
     if (now > w) break;                     // reply window closed
     if (!link.Alive()) break;               // nothing more can come
+    if (got == kReadChunk) continue;        // more may be waiting already
     TimePoint next = (!ComBuf.empty() && s < w) ? s : w;
     next += std::chrono::microseconds(1);
     if (signalled && got <= 0) {

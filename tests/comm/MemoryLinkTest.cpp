@@ -19,21 +19,27 @@ class MemoryLink : public ILink {
   std::function<ByteStr(const ByteStr&)> device;  // reply to a frame
   std::vector<ByteStr> sent;
   std::vector<int> reads;  // sizes asked for by each read
+  int emptyReads = 0, counts = 0, waits = 0;
   ByteStr pending;
 
   void Send(const ByteStr& s) override {
     sent.push_back(s);
     if (device) pending += device(s);
   }
-  int Waiting() override { return static_cast<int>(pending.size()); }
+  int Waiting() override {
+    ++counts;
+    return static_cast<int>(pending.size());
+  }
   int Receive(void* buf, int count) override {
     reads.push_back(count);
     const int n = std::min(count, static_cast<int>(pending.size()));
+    if (n == 0) ++emptyReads;
     std::memcpy(buf, pending.data(), static_cast<size_t>(n));
     pending.erase(0, static_cast<size_t>(n));
     return n;
   }
   bool WaitReadable(platform::TimePoint deadline) override {
+    ++waits;
     if (!pending.empty()) return true;
     platform::SleepUntil(deadline);
     return false;
@@ -59,6 +65,31 @@ TEST_F(MemoryLinkTest, ReadsAtMost250BytesAPassAndKeeps255) {
   EXPECT_TRUE(link.pending.empty());  // the rest was read and dropped
   ASSERT_FALSE(link.reads.empty());
   EXPECT_EQ(*std::max_element(link.reads.begin(), link.reads.end()), 250);
+}
+
+// Every call into the link while a reply is collected either waits or moves bytes: a reply
+// of 255 bytes costs one wait for it, two reads (250 + 5) and one wait for the silence.
+TEST_F(MemoryLinkTest, CollectingAReplyMakesNoIdleCalls) {
+  struct Case {
+    const char* name;
+    TLinkPage page;
+  } cases[] = {{"serial", lpComm}, {"network", lpNetwork}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    p.ActivePage = c.page;
+    link = MemoryLink();
+    link.device = [&c](const ByteStr& f) {
+      return c.page == lpNetwork ? test::WithMbap(test::TrnOf(f), ByteStr(249, '\x11'))
+                                 : ByteStr(255, '\x11');
+    };
+    const int countsBefore = link.counts;
+    EXPECT_EQ(p.Konus(Bytes({1, 2, 3}), false).size(), c.page == lpNetwork ? 249u : 255u);
+    EXPECT_EQ(link.reads.size(), 2u);
+    EXPECT_EQ(link.emptyReads, 0);
+    EXPECT_EQ(link.waits, 2);
+    // only the network drains what came late before it sends; nothing is counted afterwards
+    EXPECT_EQ(link.counts - countsBefore, c.page == lpNetwork ? 1 : 0);
+  }
 }
 
 TEST_F(MemoryLinkTest, EmptySerialRequestDoesNotWaitForAReply) {
