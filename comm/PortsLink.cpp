@@ -3,6 +3,7 @@
 // the manual requests of the diagnostics pages.
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -394,16 +395,23 @@ void TPorts1::SendQuery10() {
     for (char& ch : text)
       if (ch == '\n' || ch == '\r' || ch == '\t') ch = ' ';
     std::vector<uint16_t> v;
+    // a value that does not fit a register is refused rather than sent cut to 16 bits
+    auto next = [&] {
+      const int64_t n = GetInt(text, 0);
+      if (n < 0 || n > 65535) throw Exception("Values: Range Check, Valid Range:  [0 ~ 65535].");
+      v.push_back(static_cast<uint16_t>(n));
+    };
     Quantity10Hint.clear();
     if (!g.Second.empty()) {
       const int c = EditInt(g.Second, "Quantity of Registers:", 0, 123);
-      for (int i = 0; i < c; ++i) v.push_back(static_cast<uint16_t>(GetInt(text, 0)));
+      for (int i = 0; i < c; ++i) next();
     } else {
-      while (text.find_first_not_of(' ') != std::string::npos)
-        v.push_back(static_cast<uint16_t>(GetInt(text, 0)));
+      while (text.find_first_not_of(' ') != std::string::npos) next();
       Quantity10Hint = std::to_string(v.size());
     }
-    ModWriteMulti(static_cast<uint16_t>(a), static_cast<uint16_t>(v.size()), v.data(), true);
+    // a count beyond the register space is refused by the write, never wrapped round
+    const auto count = static_cast<uint16_t>(std::min<size_t>(v.size(), 65535));
+    ModWriteMulti(static_cast<uint16_t>(a), count, v.data(), true);
   });
 }
 

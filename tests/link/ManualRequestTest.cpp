@@ -1,8 +1,11 @@
 // Manual requests of the diagnostics pages and the command line, against a simulated device.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -31,6 +34,12 @@ class ManualRequest : public ::testing::Test {
     uint16_t v = 0;
     EXPECT_EQ(s_->Dev().ReadRegs(emu::Space::Holding, a, 1, &v), 0);
     return v;
+  }
+  // Registers a and a+1 set to v on the device side.
+  void ModWriteSetup(uint16_t a, uint16_t v) {
+    std::lock_guard<std::mutex> lock(s_->Dev().Mutex());
+    const uint16_t w[2] = {v, v};
+    ASSERT_EQ(s_->Dev().WriteRegs(emu::Space::Holding, a, 2, w), 0);
   }
   std::unique_ptr<emu::EmuServer> s_;
   TPorts1 p_;
@@ -117,6 +126,97 @@ TEST_F(ManualRequest, WritesReachTheDevice) {
   EXPECT_EQ(m.Values, (std::vector<std::string>{"0x0005 0x0006"}));
 }
 
+TEST_F(ManualRequest, RegisterValuesOutsideSixteenBitsAreRefused) {
+  auto& m = p_.Group(TTestGroup::WriteMulti);
+  const struct {
+    const char* quantity;
+    const char* values;
+  } cases[] = {
+      {"", "1 70000"},   // would go out as 4464
+      {"", "65536"},     // would go out as 0
+      {"2", "3 -1"},     // would go out as 65535
+      {"1", "0x10000"},  // the first value taken is checked
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.values);
+    ModWriteSetup(16, 0x5A5A);
+    m.First = "16";
+    m.Second = c.quantity;
+    m.Values = {c.values};
+    try {
+      p_.SendQuery10();
+      FAIL() << "sent";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Values: Range Check, Valid Range:  [0 ~ 65535].");
+    }
+    EXPECT_EQ(Reg(16), 0x5A5A);
+    EXPECT_EQ(Reg(17), 0x5A5A);
+    EXPECT_FALSE(p_.ConnectPortChecked());
+  }
+  // the largest value and words that are no number (taken as 0) still go out
+  m.Second = "";
+  m.Values = {"65535 xyz"};
+  p_.SendQuery10();
+  EXPECT_EQ(Reg(16), 0xFFFF);
+  EXPECT_EQ(Reg(17), 0);
+  // more values than one request holds are refused by the write, not wrapped round
+  std::string many;
+  for (int i = 0; i < 65537; ++i) many += "1 ";
+  m.Second = "";  // the write above filled in its quantity
+  m.Values = {many};
+  ModWriteSetup(16, 0x5A5A);
+  try {
+    p_.SendQuery10();
+    FAIL() << "sent";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Requested write count invalid");
+  }
+  EXPECT_EQ(p_.Quantity10Hint, "65537");
+  EXPECT_EQ(Reg(16), 0x5A5A);
+}
+
+// The 0x05 value goes out as the high byte of the coil word; 1 stands for ON (255).
+TEST(ManualCoilRequest, OutputValueByteOnTheWire) {
+  emu::ServerOptions o;
+  o.tcpPort = 0;
+  emu::EmuServer s(emu::MakeDevice(emu::ModelFor("vex924")), o);
+  s.Start();
+  TPorts1 p;
+  p.ActivePage = lpNetwork;
+  p.LabeledEdit30 = "127.0.0.1";
+  p.LabeledEdit31 = std::to_string(s.TcpPort());
+  p.LabeledEdit34 = "300";
+  auto& g = p.Group(TTestGroup::WriteCoil);
+  const struct {
+    const char* value;
+    const char* pdu;  // end of the transmitted frame
+    int coil;         // coil state afterwards; -1: the device refuses the value
+  } cases[] = {
+      {"1", "05 B0 03 FF 00", 1},   {"0", "05 B0 03 00 00", 0},  {"255", "05 B0 03 FF 00", 1},
+      {"$FF", "05 B0 03 FF 00", 1}, {"2", "05 B0 03 02 00", -1}, {"0x80", "05 B0 03 80 00", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    g.First = "0xB003";
+    g.Second = c.value;
+    if (c.coil < 0) {
+      EXPECT_THROW(p.SendQuery05(), Exception);
+    } else {
+      p.SendQuery05();
+    }
+    const std::string tx = p.Text(TConsoleText::Transmit);
+    ASSERT_GE(tx.size(), std::strlen(c.pdu));
+    EXPECT_EQ(tx.substr(tx.size() - std::strlen(c.pdu)), c.pdu);
+    if (c.coil < 0) continue;
+    std::vector<bool> bits;
+    {
+      std::lock_guard<std::mutex> lock(s.Dev().Mutex());
+      ASSERT_EQ(s.Dev().ReadBits(emu::Space::Coil, 0xB003, 1, bits), 0);
+    }
+    EXPECT_EQ(bits.at(0), c.coil == 1);
+  }
+}
+
 TEST_F(ManualRequest, EchoShowsTheReturnedValue) {
   auto& e = p_.Group(TTestGroup::Echo);
   e.First = "0xBEEF";
@@ -193,6 +293,44 @@ TEST_F(ManualRequest, CommandLine) {
     EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
   }
   EXPECT_EQ(Reg(16), 0x0102);
+  std::filesystem::remove(ini);
+}
+
+// "detect" searches the ports it is given: one with --port, several with --ports.
+TEST(CommandLineDetect, SearchesTheGivenPorts) {
+  if (!std::filesystem::exists(std::string(VEX_BINARY_DIR) + "/vexcli")) GTEST_SKIP() << "vexcli not built";
+  emu::ServerOptions o;
+  o.serial = true;
+  o.baud = 19200;
+  emu::EmuServer s(emu::MakeDevice(emu::ModelFor("tord48")), o);
+  s.Start();
+  const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(silent, 0);
+  ::grantpt(silent);
+  ::unlockpt(silent);
+  const std::string quiet = ::ptsname(silent);
+  const std::string ini = (std::filesystem::temp_directory_path() / "vex_cli_detect.ini").string();
+  std::ofstream(ini) << "[Ports1]\nLabeledEdit11=60\nLabeledEdit21=60\n";
+  const std::string found = "Target Found...\nPort: " + s.PtyPath() + "\nBaud: 19200 8n1\nBoot ID: 6E.";
+  const struct {
+    std::string args;
+    int rc;
+    std::string out;  // expected start of the output
+  } cases[] = {
+      {"detect --ini " + ini + " --port " + s.PtyPath(), 0, found},
+      {"detect --ini " + ini + " --ports " + quiet + "," + s.PtyPath(), 0, found},
+      {"detect --ini " + ini + " --port " + quiet, 1, "Unable to find target"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun r = RunCli(c.args);
+    EXPECT_EQ(r.rc, c.rc) << r.out;
+    EXPECT_EQ(r.out.rfind(c.out, 0), 0u) << r.out;
+    if (c.rc == 0) {
+      EXPECT_NE(r.out.find("\nPage: Tord48\n"), std::string::npos) << r.out;
+    }
+  }
+  ::close(silent);
   std::filesystem::remove(ini);
 }
 
