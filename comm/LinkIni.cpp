@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +20,12 @@
 namespace vex {
 
 namespace fs = std::filesystem;
+
+bool TIniKeyLess::operator()(const std::string& a, const std::string& b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
 
 std::string IniPathOf(const std::string& exeName) {
   return (fs::path(ExeDir()) / (fs::path(exeName).stem().string() + ".ini")).string();

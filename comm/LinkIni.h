@@ -9,7 +9,11 @@
 
 namespace vex {
 
-using TIniValues = std::map<std::string, std::string>;
+// Key comparison as INI documents have it: letters in either case name the same key.
+struct TIniKeyLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+using TIniValues = std::map<std::string, std::string, TIniKeyLess>;
 
 // The settings file named like the executable exeName, with ".ini", in the executable's folder.
 std::string IniPathOf(const std::string& exeName);

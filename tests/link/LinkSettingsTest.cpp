@@ -1,13 +1,16 @@
 // Link settings of the hub without a device: the settings file, the timing pairs, opening
 // errors, the TCP connection and its events, status bar and clock texts, the 0x05 buttons.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "comm/LinkIni.h"
 #include "comm/Ports.h"
@@ -127,6 +130,61 @@ TEST_F(LinkSettings, PositionsOutsideTheListsFallBackToDefaults) {
     EXPECT_EQ(q.ComboBox2, c.wantBaud);
     EXPECT_EQ(q.ComboBox3, c.wantParity);
   }
+}
+
+TEST_F(LinkSettings, KeysAreReadInEitherCase) {
+  std::ofstream(ini_) << "[ports1]\ncombobox1=/dev/ttyUSB1\nCOMBOBOX2=6\nlabelededit1=$21\n"
+                         "LABELEDEDIT301=0x20\ncheckbox4=1\n";
+  p_.LoadSettings();
+  EXPECT_EQ(p_.ComboBox1, "/dev/ttyUSB1");
+  EXPECT_EQ(p_.ComboBox2, 6);
+  EXPECT_EQ(p_.LabeledEdit1, "$21");
+  EXPECT_EQ(p_.Group(TTestGroup::Registers).First, "0x20");
+  EXPECT_TRUE(p_.CheckBox4);
+  // writing back updates those keys instead of adding a second copy
+  p_.ComboBox2Change(3);
+  p_.SaveSettings();
+  TIniValues v;
+  ASSERT_TRUE(ReadIniSection(ini_, "Ports1", v));
+  EXPECT_EQ(v["ComboBox2"], "3");
+  std::ifstream f(ini_);
+  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  size_t n = 0;
+  for (size_t at = 0; (at = text.find("=", at)) != std::string::npos; ++at) ++n;
+  EXPECT_EQ(n, v.size()) << text;
+}
+
+// Opening a line takes node, timeout and blind time from the pair shown for its rate.
+TEST_F(LinkSettings, OpeningUsesTheTimingPairOfTheRate) {
+  const int pty = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(pty, 0);
+  ::grantpt(pty);
+  ::unlockpt(pty);
+  p_.ComboBox1 = ::ptsname(pty);
+  p_.LabeledEdit1 = "$21";
+  p_.LabeledEdit10 = "12";
+  p_.LabeledEdit11 = "300";
+  p_.LabeledEdit20 = "7";
+  p_.LabeledEdit21 = "250";
+  const struct {
+    int rate;
+    int tmo, bln;
+  } cases[] = {{0, 12, 300}, {4, 12, 300}, {5, 7, 250}, {7, 7, 250}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(cBaudText[c.rate]);
+    p_.ComboBox2Change(c.rate);
+    p_.SetConnectPort(true);
+    EXPECT_TRUE(p_.Comm1.Enabled());
+    EXPECT_EQ(p_.Comm1.Baudrate, cBaud[c.rate]);
+    EXPECT_EQ(p_.ComNod, 0x21);
+    EXPECT_EQ(p_.ComTmo, c.tmo);
+    EXPECT_EQ(p_.ComBln, c.bln);
+    EXPECT_FALSE(p_.SettingsEnabled);
+    EXPECT_FALSE(p_.ComFai);
+    p_.SetConnectPort(false);
+    EXPECT_FALSE(p_.Comm1.Enabled());
+  }
+  ::close(pty);
 }
 
 TEST_F(LinkSettings, RateChoosesTheTimingPair) {
