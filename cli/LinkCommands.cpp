@@ -149,7 +149,9 @@ void AddLinkCommands(CLI::App& app) {
         ->delimiter(',');
     c->callback([o, ports] {
       Hub h(*o);
+      // a single --port narrows the search to that port
       h.p.FixedPorts = *ports;
+      if (h.p.FixedPorts.empty() && !o->port.empty()) h.p.FixedPorts = {o->port};
       h.p.Button2Click();
       std::cout << "Target Found...\n";
       std::cout << "Port: " << h.p.ComboBox1 << "\n";
@@ -223,7 +225,7 @@ void AddLinkCommands(CLI::App& app) {
     auto addr = std::make_shared<std::string>();
     auto values = std::make_shared<std::vector<std::string>>();
     c->add_option("address", *addr, "Starting address (0..65535)")->required();
-    c->add_option("values", *values, "Values (decimal, 0xhex or hexh)")->required();
+    c->add_option("values", *values, "Values (0..65535: decimal, $hex or 0xhex)")->required();
     c->callback([o, addr, values] {
       Hub h(*o);
       if (values->size() == 1) {

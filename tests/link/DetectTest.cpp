@@ -331,6 +331,52 @@ TEST(Discovery, FailsAtOnceWhenThePortCannotBeOpened) {
   EXPECT_TRUE(p.ComFai);
 }
 
+// A link that cannot be opened is not retried: no port, settings out of range, a refused
+// connection. Retrying those for 1.5 s would only spin.
+TEST(Discovery, FailsAtOnceWhenTheLinkCannotBeOpened) {
+  int refused = 0;
+  {
+    auto s = StartTcp(emu::ModelFor("vex324"));
+    refused = s->TcpPort();
+    s->Stop();
+  }
+  SilentPty pty;
+  const struct {
+    TLinkPage page;
+    std::string port;  // serial port or TCP port
+    const char* node;
+    std::string message;  // start of the message
+  } cases[] = {
+      {lpComm, "/dev/vex-no-port", "$EE", "Error /dev/vex-no-port : Error accessing specified device"},
+      {lpComm, pty.Path(), "256", "Error " + pty.Path() + " : Node ID: Range Check"},
+      {lpNetwork, "502", "0", "Node ID: Range Check, Valid Range:  [1 ~ 31]."},
+      {lpNetwork, std::to_string(refused), "1", "Socket error"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.node);
+    TPorts1 p;
+    p.ActivePage = c.page;
+    if (c.page == lpComm) {
+      p.ComboBox1 = c.port;
+      p.LabeledEdit1 = c.node;
+    } else {
+      p.LabeledEdit30 = "127.0.0.1";
+      p.LabeledEdit31 = c.port;
+      p.LabeledEdit32 = c.node;
+    }
+    const auto t0 = platform::Now();
+    try {
+      p.Button1Click();
+      FAIL() << "connected";
+    } catch (const Exception& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+    EXPECT_LT(MsSince(t0), 200);
+    EXPECT_FALSE(p.ConnectPortChecked());
+    EXPECT_EQ(p.BootId, "");
+  }
+}
+
 TEST(Discovery, RetriesForOneAndAHalfSeconds) {
   SilentPty a;
   TPorts1 p;
@@ -409,6 +455,16 @@ TEST(FindApplication, GivesUpWhenTheApplicationNeverRuns) {
   EXPECT_GT(reg15.reads, 1);  // retried
   EXPECT_EQ(p.BootStat, "-2, Application Crc Mismatch");
   s->Stop();
+}
+
+TEST(FindApplication, FailsAtOnceWhenTheLinkIsClosed) {
+  auto s = StartTcp(emu::ModelFor("vex324"));
+  TPorts1 p;
+  UseTcp(p, *s);
+  p.AppWaitMs = 10;
+  const auto t0 = platform::Now();
+  EXPECT_THROW(p.Button52Click(), Exception);
+  EXPECT_LT(MsSince(t0), 500);
 }
 
 TEST(InspectFiles, ShowsTheSlotsAndStopsAtTheFirstUnreadable) {
