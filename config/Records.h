@@ -59,6 +59,14 @@ constexpr bool Contiguous(const FieldDesc (&f)[N], size_t size) {
   return at == size;
 }
 
+// True when every field wider than a byte starts on a register boundary.
+template <size_t N>
+constexpr bool WordAligned(const FieldDesc (&f)[N]) {
+  for (size_t i = 0; i < N; ++i)
+    if (f[i].width > 1 && f[i].offset % 2 != 0) return false;
+  return true;
+}
+
 }  // namespace detail
 
 #define VEX_MEMBER(T, n) T n;
@@ -67,20 +75,24 @@ constexpr bool Contiguous(const FieldDesc (&f)[N], size_t size) {
 #define VEX_FDESC_A(T, n, c) ::vex::detail::MakeDesc<T>(#n, offsetof(Rec, n), c),
 
 // Declares a packed record R from the field list LIST(F, A) and checks its size.
+// A record is aligned to a register (two bytes) wherever it is held, so its 16-bit fields, all
+// on register boundaries, are aligned and may be used like any other value. A 32-bit field may
+// still sit on an odd register: copy it (uint32_t{r.Tim}) before binding it to a reference.
 // clang-format off
-#define VEX_RECORD(R, LIST, SIZE)                                                     \
-  _Pragma("pack(push, 1)") struct R {                                                 \
-    LIST(VEX_MEMBER, VEX_MEMBER_A)                                                    \
-  };                                                                                  \
-  _Pragma("pack(pop)")                                                                \
-  static_assert(sizeof(R) == (SIZE), #R " has the wrong size");                       \
-  template <>                                                                         \
-  struct RecordInfo<R> {                                                              \
-    using Rec = R;                                                                    \
-    static constexpr FieldDesc kFields[] = {LIST(VEX_FDESC, VEX_FDESC_A)};            \
-    static constexpr const char* kName = #R;                                          \
-  };                                                                                  \
-  static_assert(::vex::detail::Contiguous(RecordInfo<R>::kFields, SIZE), #R " has gaps")
+#define VEX_RECORD(R, LIST, SIZE)                                                         \
+  _Pragma("pack(push, 1)") struct alignas(2) R {                                          \
+    LIST(VEX_MEMBER, VEX_MEMBER_A)                                                        \
+  };                                                                                      \
+  _Pragma("pack(pop)")                                                                    \
+  static_assert(sizeof(R) == (SIZE), #R " has the wrong size");                           \
+  template <>                                                                             \
+  struct RecordInfo<R> {                                                                  \
+    using Rec = R;                                                                        \
+    static constexpr FieldDesc kFields[] = {LIST(VEX_FDESC, VEX_FDESC_A)};                \
+    static constexpr const char* kName = #R;                                              \
+  };                                                                                      \
+  static_assert(::vex::detail::Contiguous(RecordInfo<R>::kFields, SIZE), #R " has gaps"); \
+  static_assert(::vex::detail::WordAligned(RecordInfo<R>::kFields), #R " splits a register")
 // clang-format on
 
 // Number of registers of a record.

@@ -48,12 +48,26 @@ TEST(RecordWords, ThirtyTwoBitFieldLowWordFirst) {
   w[4] = 0x0001;   // GirOnn
   w[15] = 0x0001;  // Gi2Onn: input 17
   const auto s = FromWords<tVex324sta>(w);
-  EXPECT_EQ(s.Tim, 0x5678u + 65536u * 0x12u);
+  EXPECT_EQ(uint32_t{s.Tim}, 0x5678u + 65536u * 0x12u);
   EXPECT_EQ(s.Dat, 8800);
   EXPECT_EQ(s.StaFlg & cOtsOnn, cOtsOnn);
   EXPECT_EQ(s.GirOnn, 1);
   EXPECT_EQ(s.Gi2Onn, 1);
   EXPECT_EQ(ToWords(s), w);
+}
+
+TEST(RecordWords, HeldAfterAByteARecordStaysOnARegisterBoundary) {
+  struct Holder {
+    bool flag;
+    tVex324isa isa;
+    uint8_t pad;
+    tVex216tun tun;
+  };
+  std::vector<Holder> v(3);
+  for (const Holder& h : v) {
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(&h.isa.GraDet) % 2, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(&h.tun.OscErr) % 2, 0u);
+  }
 }
 
 TEST(RecordWords, SignedTuningFieldsKeepTheirSign) {
@@ -292,7 +306,7 @@ TEST(LegacyStatus, FillsTheFullRecordFromTheLegacyOne) {
   EXPECT_EQ(s.StaFlg, 4);
   EXPECT_EQ(s.GirRed, 8);
   EXPECT_EQ(s.GirGrn, 9);
-  EXPECT_EQ(s.Tim, 0u);
+  EXPECT_EQ(uint32_t{s.Tim}, 0u);
   EXPECT_EQ(s.GirSil | s.GirAlm | s.GirMom | s.GirAck | s.GirRnb | s.Dat, 0);
 }
 

@@ -169,7 +169,7 @@ TEST(Records, ReadAndWriteThroughThePort) {
   p.regs[51] = 0x0004;
   const auto s = ReadRecord<tVex324sta>(p, cRegStatus, false);
   EXPECT_EQ(p.calls[0].c, 26);
-  EXPECT_EQ(s.Tim, 0x11234u);
+  EXPECT_EQ(uint32_t{s.Tim}, 0x11234u);
   EXPECT_EQ(s.Dat, 9000);
   EXPECT_EQ(s.StaFlg & 7, cTstCfg);
 
