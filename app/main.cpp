@@ -4,13 +4,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
-#include <memory>
 #include <string>
 
-#include "app/AppWindows.h"
-#include "app/Demo.h"
-#include "app/Services.h"
-#include "shell/Instances.h"
+#include "app/Program.h"
 
 namespace {
 
@@ -37,46 +33,20 @@ int Run(int argc, char** argv) {
 
   QtSettingsStore store;
   QtDesktop desktop;
-  TInstances in(TStartInfo::FromProcess(), store, desktop);
-  in.Ports1.ProcessMessages = [] { QCoreApplication::processEvents(); };
-  TAppWindows windows(in);
-  MainView& mainView = windows.Main1();
-  app.OnException = [&](const std::string& m) {
-    in.Main1.ApplicationEvents1Exception(m);
-    mainView.Refresh();
-  };
-  IdleDriver idle(in.Main1, &mainView, [&] { mainView.Refresh(); });
-  QObject::connect(&mainView, &MainView::Closed, &app, &QCoreApplication::quit);
-
-  std::unique_ptr<DemoDevice> demo;
-  std::unique_ptr<DemoView> demoView;
+  TProgram program(app, TStartInfo::FromProcess(), store, desktop);
+  QObject::connect(&program.Main1(), &MainView::Closed, &app, &QCoreApplication::quit);
   if (args.isSet(demoOpt)) {
-    demo = std::make_unique<DemoDevice>(in, DemoDevice::DefaultEmulator());
     try {
-      demo->Start(args.value(modelOpt).toStdString());
+      program.StartDemo(args.value(modelOpt).toStdString());
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s\n", e.what());
       return 1;
     }
-    demoView = std::make_unique<DemoView>(*demo, in.Main1);
   }
-
-  mainView.Refresh();
-  mainView.show();
-  if (demoView) {
-    const QRect r = mainView.frameGeometry();
-    demoView->move(r.left(), r.bottom() + 5);
-    demoView->show();
-  }
+  program.Show();
   const int rc = app.exec();
-  app.OnException = nullptr;
-  demoView.reset();
-  demo.reset();  // the child ends; the link settings are those from before the demonstration
-  try {
-    in.Shutdown();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-  }
+  const std::string failure = program.End();
+  if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
   return rc;
 }
 

@@ -1,0 +1,185 @@
+// The whole program as vexsim assembles it, end to end against simulated devices: demonstration
+// mode, "Discovery" and a manual read through the windows, an idle program that does not spin with
+// the link open, a lost device ending in the red last error of both status bars, and the hub
+// window's own "Auto Detection" selecting the model's page of the main window.
+#include <gtest/gtest.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <filesystem>
+#include <memory>
+
+#include "app/Program.h"
+#include "emu/Device.h"
+#include "emu/Server.h"
+#include "tests/app/AppSupport.h"
+
+namespace vex {
+namespace {
+
+using namespace testing_app;
+namespace fs = std::filesystem;
+
+double CpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Under a real display (xvfb-run with QT_QPA_PLATFORM=xcb) the whole screen is saved as well.
+void SaveScreen(const std::string& name) {
+  if (QGuiApplication::platformName() != "xcb" || !QGuiApplication::primaryScreen()) return;
+  const QString dir = QString(VEX_BINARY_DIR) + "/shots";
+  QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/" + QString::fromStdString(name) + ".png");
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    fs::create_directories(dir);
+    program = std::make_unique<TProgram>(App(), TStartInfo{(dir / "vexsim").string(), false}, store, desktop,
+                                         (dir / "vexsim.ini").string());
+  }
+  void TearDown() override {
+    program.reset();
+    fs::remove_all(dir);
+  }
+  TPorts1& Ports() { return program->In().Ports1; }
+  TMain1& Main() { return program->In().Main1; }
+  PortsView& PortsWin() { return program->Windows().Ports1(); }
+  MainView& MainWin() { return program->Main1(); }
+  // One idle pass as the event loop runs it, then the main window shows the result.
+  void IdlePass() {
+    program->Idle().Pass();
+    Spin(10);
+  }
+
+  fs::path dir = fs::temp_directory_path() / ("vexsim-program-" + std::to_string(::getpid()));
+  std::string emulator = std::string(VEX_BINARY_DIR) + "/vexemu";
+  MapSettingsStore store;
+  NoDesktop desktop;
+  std::unique_ptr<TProgram> program;
+};
+
+TEST_F(ProgramTest, DemoDeviceIsIdentifiedAndReadThroughTheWindows) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  program->StartDemo("vex324", QString::fromStdString(emulator));
+  program->Show();
+  Spin(50);
+  ASSERT_NE(program->DemoWindow(), nullptr);
+  EXPECT_TRUE(program->DemoWindow()->isVisible());
+  EXPECT_EQ(MainWin().PageControl()->tabText(MainWin().PageControl()->currentIndex()), "Vex324");
+
+  MainWin().Button(Main().PortSettings)->click();
+  Spin(20);
+  ASSERT_TRUE(PortsWin().isVisible());
+  EXPECT_EQ(PortsWin().SettingsPages()->currentIndex(), 1) << "the demonstration runs over the network page";
+
+  // "Discovery" opens the link with the stored settings and identifies the device
+  PortsWin().ButtonNamed("Discovery")->click();
+  Spin(20);
+  EXPECT_EQ(PortsWin().ConsoleField(TConsoleText::LastError)->text(), "");
+  EXPECT_EQ(Ports().BotMod, 0x54);
+  EXPECT_TRUE(PortsWin().findChild<QLineEdit*>("LabeledEdit51")->text().contains("Vex324"));
+  EXPECT_FALSE(PortsWin().findChild<QLineEdit*>("LabeledEdit52")->text().isEmpty());
+  PortsWin().ConsolePages()->setCurrentIndex(0);
+  Spin(20);
+  SaveShot(PortsWin(), "program-discovery");
+
+  // a manual read of the identification registers shows them in the window
+  const auto& g = PortsWin().GroupWidgets(TTestGroup::Registers);
+  g.First->setText("0");
+  g.Second->setText("16");
+  PortsWin().ButtonNamed("Send 0x03 Query")->click();
+  Spin(20);
+  EXPECT_EQ(PortsWin().ConsoleField(TConsoleText::LastError)->text(), "");
+  const QStringList values = g.Values->toPlainText().simplified().split(' ');
+  ASSERT_EQ(values.size(), 16) << g.Values->toPlainText().toStdString();
+  EXPECT_EQ(values[2].toStdString(), "0x" + IntToHex(Ports().BotReg, 4)) << "register 2: boot identifier";
+  EXPECT_EQ(values[1].toStdString(), "0x" + IntToHex(Ports().AppReg, 4)) << "register 1: application";
+  EXPECT_EQ(g.Query->text(), PortsWin().ConsoleField(TConsoleText::Transmit)->text());
+  PortsWin().ConsolePages()->setCurrentIndex(4);
+  IdlePass();
+  EXPECT_EQ(MainWin().StatusPanel()->text().toStdString(), Ports().ComText2());
+  SaveShot(PortsWin(), "program-manual-read");
+  SaveShot(MainWin(), "program-main");
+  SaveScreen("program-screen");
+}
+
+TEST_F(ProgramTest, IdleProgramWithAnOpenEchoedLinkStaysQuiet) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  program->StartDemo("vex936", QString::fromStdString(emulator));
+  program->Show();
+  MainWin().Button(Main().PortSettings)->click();
+  PortsWin().findChild<QCheckBox*>("CheckBox4")->click();  // "Log Simulation Flow"
+  ASSERT_TRUE(Ports().CheckBox4);
+  PortsWin().ConnectBox()->click();
+  ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
+  program->Windows().Event1().show();
+  Spin(300);
+
+  const int passes = program->Idle().Passes();
+  const double cpu = CpuSeconds();
+  Spin(2000);
+  EXPECT_LE(program->Idle().Passes() - passes, 80) << "idle passes in two seconds";
+  EXPECT_GE(program->Idle().Passes() - passes, 4) << "the polling message keeps the passes coming";
+  EXPECT_LT(CpuSeconds() - cpu, 0.5) << "CPU seconds used in two idle seconds";
+  EXPECT_TRUE(Ports().ConnectPortChecked());
+}
+
+TEST_F(ProgramTest, LostDeviceEndsInTheLastErrorOfBothStatusBars) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  program->StartDemo("vex324", QString::fromStdString(emulator));
+  program->Show();
+  MainWin().Button(Main().PortSettings)->click();
+  Ports().LabeledEdit33 = "50";  // a short answer timeout keeps the test quick
+  PortsWin().ConnectBox()->click();
+  ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
+  program->Demo()->Stop();
+  Spin(50);
+
+  const auto& g = PortsWin().GroupWidgets(TTestGroup::Registers);
+  g.First->setText("0");
+  g.Second->setText("4");
+  PortsWin().ButtonNamed("Send 0x03 Query")->click();
+  Spin(20);
+  const QString error = PortsWin().ConsoleField(TConsoleText::LastError)->text();
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_FALSE(PortsWin().ConnectBox()->isChecked()) << "the application handler closes the link";
+  EXPECT_TRUE(PortsWin().StatBarPanel()->Red());
+  IdlePass();
+  EXPECT_TRUE(MainWin().StatusPanel()->text().endsWith(", " + error))
+      << MainWin().StatusPanel()->text().toStdString();
+  EXPECT_NE(MainWin().StatusPanel()->styleSheet().indexOf("255, 0, 0"), -1);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "no dialog";
+}
+
+TEST_F(ProgramTest, HubAutoDetectionSelectsTheMainWindowPage) {
+  const struct {
+    const char* model;
+    const char* page;
+  } cases[] = {{"vex932", "Vex932"}, {"tord48", "Tord48"}};
+  program->Show();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    emu::ServerOptions o;
+    o.serial = true;
+    o.baud = 19200;
+    emu::EmuServer server(emu::MakeDevice(emu::ModelFor(c.model)), o);
+    server.Start();
+    Ports().FixedPorts = {server.PtyPath()};
+    MainWin().PageControl()->setCurrentIndex(Main().AboutPage());
+    PortsWin().ButtonNamed("Auto Detection")->click();
+    EXPECT_EQ(PortsWin().ConsoleField(TConsoleText::LastError)->text(), "");
+    IdlePass();
+    EXPECT_EQ(MainWin().PageControl()->tabText(MainWin().PageControl()->currentIndex()).toStdString(),
+              c.page);
+    server.Stop();
+  }
+}
+
+}  // namespace
+}  // namespace vex
