@@ -65,6 +65,18 @@ Device::Device(const ModelInfo& info)
   uniqueId_ = 1;
   mfgDate_ = info_.model == Model::Vex215 ? 0 : 0x2E0A3C00;  // a fixed production date
   stored_[14] = 1;
+  FactoryConfig();
+  now_ = MonoMs();
+  clockRef_ = now_;
+  clockBase_ = WallMsSince2000();
+  LoadStored();
+}
+
+// The factory configuration of the current layout; the slave address (14) is kept.
+void Device::FactoryConfig() {
+  const uint16_t slave = stored_.count(14) ? stored_[14] : 1;
+  stored_.clear();
+  stored_[14] = slave;
   for (uint16_t i = 0; i < info_.cfgCount; ++i) {
     const uint16_t a = static_cast<uint16_t>(info_.cfgFirst + i);
     uint16_t v = 0;
@@ -78,10 +90,20 @@ Device::Device(const ModelInfo& info)
     stored_[a] = v;
   }
   seqStored_ = DefaultSequence(info_);
-  now_ = MonoMs();
-  clockRef_ = now_;
-  clockBase_ = WallMsSince2000();
-  LoadStored();
+}
+
+// An application of another edition has just been flashed: its registers are laid out as
+// that edition's, with the panel behaviour that goes with it. The stored configuration
+// stays where the layout is the same, else the new firmware starts from its factory one.
+bool Device::NewEdition(uint16_t ver) {
+  const int sof = ver >> 8;
+  if (info_.model == Model::Vex215 || sof == info_.AppSof()) return false;  // one layout only
+  const ModelInfo m = ModelFor(info_.key, info_.bootId >> 8, sof);
+  const bool same =
+      m.seqBytes == info_.seqBytes && m.cfgFirst == info_.cfgFirst && m.cfgCount == info_.cfgCount;
+  info_ = m;
+  if (!same) FactoryConfig();
+  return true;
 }
 
 Device::~Device() = default;
@@ -297,7 +319,13 @@ void Device::BootTest() {
   }
   appValid_ = ok;
   if (ok) {
+    const bool relaid = NewEdition(appId_);
+    if (relaid) {
+      ranges_.clear();
+      live_.reset();
+    }
     StartApplication();
+    if (relaid) AttachLive(MakeLivePart(*this));
   } else {
     bootState_ = -2;
     bootUntil_ = 0;

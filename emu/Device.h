@@ -202,6 +202,8 @@ class Device {
   int FrameworkWrite(uint16_t a, uint16_t v);
   void Edited();
   void LoadStored();
+  void FactoryConfig();
+  bool NewEdition(uint16_t ver);
   bool IsCfgReg(uint16_t a) const;
 
   ModelInfo info_;

@@ -96,6 +96,75 @@ TEST_P(EmuBootTest, CorruptedImageEndsInCrcMismatchAndStaysInTheBootloader) {
 
 INSTANTIATE_TEST_SUITE_P(Segments, EmuBootTest, ::testing::ValuesIn(kBoot));
 
+// "Fw Upload" may bring another edition; the screens then choose their registers by the
+// new application identifier, so the device answers in the new edition's layout.
+struct EditionCase {
+  const char* key;
+  int bootRev;
+  int edition;        // of the flashed image
+  int seqBytes;       // sequence record afterwards (0 = none)
+  uint16_t cfgFirst;  // first configuration register after 14
+  uint16_t cfgCount;
+  bool keepsConfig;  // the stored configuration survives (same layout)
+};
+const EditionCase kEditions[] = {
+    {"vex216", -1, 11, 0, 16, 4, false},  // sequence firmware to a legacy edition
+    {"vex216", -1, 8, 66, 18, 2, true},   // another edition with the same record
+    {"vex308", -1, 7, 64, 18, 2, false},  // 66-byte record to 64 bytes
+    {"vex324", -1, 4, 142, 16, 2, false}, {"vex324", -1, 10, 148, 16, 2, false},
+    {"vex324", -1, 8, 160, 16, 2, true},  // the same edition again
+    {"tord48", -1, 4, 0, 18, 2, true},
+};
+
+TEST(EmuBoot, AnotherEditionBringsItsOwnLayout) {
+  for (const EditionCase& c : kEditions) {
+    SCOPED_TRACE(std::string(c.key) + " to edition " + std::to_string(c.edition));
+    auto d = MakeDevice(ModelFor(c.key, c.bootRev));
+    DirectMaster m(*d);
+    const uint16_t reg = d->Info().cfgFirst;  // detection time (horn selection on legacy)
+    ASSERT_EQ(m.Write(reg, {77}), 0);
+    for (uint16_t w : {0, 0x1234, 0x8888}) ASSERT_EQ(m.Cmd(w), 0);
+    ASSERT_EQ(m.Write(14, {9}), 0);
+    for (uint16_t w : {0, 0x1234, 0x8888}) ASSERT_EQ(m.Cmd(w), 0);
+
+    const int seg = d->Info().segSize;
+    const uint16_t ver = static_cast<uint16_t>(c.edition << 8 | d->Info().Fid());
+    Upload(m, Image(seg, 8, ver, 5), seg);
+    ASSERT_EQ(m.Cmd(0xFFF3), 0);
+    ASSERT_EQ(State(m), 0);
+    EXPECT_EQ(m.Reg(1), ver);
+    EXPECT_EQ(d->Info().AppSof(), c.edition);
+    EXPECT_EQ(m.Reg(14), 9) << "the slave address is kept";
+
+    int ex = -1;
+    m.Read(c.cfgFirst, c.cfgCount, &ex);
+    EXPECT_EQ(ex, 0) << "configuration registers";
+    m.Read(static_cast<uint16_t>(c.cfgFirst + c.cfgCount), 1, &ex);
+    EXPECT_NE(ex, 0) << "past the configuration registers";
+    EXPECT_EQ(m.Reg(c.cfgFirst) == 77, c.keepsConfig && c.cfgFirst == reg);
+    m.Read(128, 1, &ex);
+    EXPECT_EQ(ex == 0, c.seqBytes > 0) << "sequence record";
+    if (c.seqBytes) {
+      m.Read(static_cast<uint16_t>(128 + c.seqBytes / 2 - 1), 1, &ex);
+      EXPECT_EQ(ex, 0);
+      m.Read(static_cast<uint16_t>(128 + c.seqBytes / 2), 1, &ex);
+      EXPECT_NE(ex, 0) << "one register past the record";
+    }
+    // the panel follows the new layout: an input shows in the status record
+    {
+      std::lock_guard<std::mutex> lock(d->Mutex());
+      d->SetInput(1, true);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    {
+      std::lock_guard<std::mutex> lock(d->Mutex());
+      d->Tick(MonoMs());
+    }
+    const bool legacy = c.cfgFirst == 16 && c.cfgCount == 4;
+    EXPECT_EQ(m.Reg(legacy ? 32 : 52), 1) << "input 1 in the status record";
+  }
+}
+
 struct BadImage {
   const char* what;
   int top;       // Top written into the header
