@@ -148,7 +148,8 @@ void AddConfigCommands(CLI::App& app) {
       ->add_option("--model", o->model,
                    "model: vex215, vex216, vex308, vex316, vex324, vex924, vex932, vex936")
       ->capture_default_str();
-  preset->add_option("--app", o->app, "application variant (AppSof); default: the model's current one");
+  preset->add_option("--app", o->app, "application variant (AppSof); default: the model's current one")
+      ->check(CLI::Range(0, 255));
   preset->add_option("--id", o->id, "Modbus ID written to the file <1~31>")->capture_default_str();
   preset->add_option("-o,--output", o->out, "model file to write (.eem); sections already in it are kept")
       ->required();
@@ -158,7 +159,8 @@ void AddConfigCommands(CLI::App& app) {
       config->add_subcommand("show", "Show an image file as the editor and the configurator read it");
   show->add_option("FILE", o->file, "image file (.eep or .eem)")->required()->check(CLI::ExistingFile);
   show->add_option("--model", o->model, "model whose editor reads the file")->capture_default_str();
-  show->add_option("--app", o->app, "application variant (AppSof); default: the model's current one");
+  show->add_option("--app", o->app, "application variant (AppSof); default: the model's current one")
+      ->check(CLI::Range(0, 255));
   show->callback([o] { Show(*o); });
 }
 
