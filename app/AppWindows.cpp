@@ -46,6 +46,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &ports_->Tool());
       continue;
     }
+    if (name == "Mixer1") {
+      mixer_ = std::make_unique<MixerView>(in.Mixer1, in.Main1);
+      order_.emplace_back(name, mixer_.get());
+      in.Main1.SetTool(name, &mixer_->Tool());
+      continue;
+    }
     if (name == "Event1") {
       event_ = std::make_unique<EventView>(in.Event1, in.Main1);
       order_.emplace_back(name, event_.get());

@@ -10,6 +10,7 @@
 
 #include "app/EventView.h"
 #include "app/MainView.h"
+#include "app/MixerView.h"
 #include "app/PortsView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
@@ -27,6 +28,7 @@ class TAppWindows {
   MainView& Main1() { return *main_; }
   PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
+  MixerView& Mixer1() { return *mixer_; }
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -38,6 +40,7 @@ class TAppWindows {
   std::unique_ptr<MainView> main_;
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
+  std::unique_ptr<MixerView> mixer_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::pair<std::string, QWidget*>> order_;
 };

@@ -1,5 +1,7 @@
 #include "shell/Instances.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 
 namespace vex {
@@ -43,6 +45,7 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.MainRecord = std::string(cMainCaption) + ", " + Main1.VersionLabel;
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+  Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
 }
 
 TInstances::~TInstances() {
