@@ -182,6 +182,84 @@ TEST_P(HubTest, RtuFileUploadAndDownloadRoundTrip) {
   EXPECT_EQ(MessageOf([&] { p.ModReadFileRtu(0xF2, 698, 4, b, true); }), "Modbus Register not Present");
 }
 
+// What a production run sends a new board after its firmware, in its order: the factory
+// registers after 0 and $1234, the configuration, "Set Eeprom", find-application,
+// "Restart", find-application (with the device's own boot window), and the identification
+// that reads the production number and date back. Each table row is one board.
+struct ProductionCase {
+  const char* model;
+  int edition;
+  uint16_t cfgFirst, cfgCount;  // configuration registers written after the slave ID
+  uint16_t stateReg;
+  uint16_t number;  // production number written to register 13
+  int bootWaitMs;   // the device's boot window after a restart
+  int appWaitMs;    // how long find-application waits before its first look
+};
+const ProductionCase kProduction[] = {
+    {"vex324", 5, 16, 2, 51, 12, 1500, 2000},  // vexemu's and the program's own timing
+    {"vex308", 14, 18, 2, 35, 64999, 100, 300},
+    {"vald3", -1, 18, 6, 51, 7, 100, 300},
+};
+
+TEST_P(HubTest, ProductionRunNumbersAndDatesANewBoard) {
+  for (const ProductionCase& c : kProduction) {
+    SCOPED_TRACE(c.model);
+    ServerOptions o;
+    if (GetParam() == Via::Tcp) {
+      o.tcpPort = 0;
+    } else {
+      o.serial = true;
+      o.baud = 57600;
+    }
+    Link l;
+    l.emu = StartEmu(c.model, o, c.edition);
+    {
+      std::lock_guard<std::mutex> lock(l.emu->Dev().Mutex());
+      l.emu->Dev().SetBootWait(c.bootWaitMs);
+    }
+    TPorts1& p = *l.hub;
+    p.AppWaitMs = c.appWaitMs;
+    if (GetParam() == Via::Tcp) {
+      p.ActivePage = lpNetwork;
+      p.LabeledEdit30 = "127.0.0.1";
+      p.LabeledEdit31 = std::to_string(l.emu->TcpPort());
+      p.LabeledEdit33 = "5";
+      p.LabeledEdit34 = "300";
+    } else {
+      p.ActivePage = lpComm;
+      p.ComboBox1 = l.emu->PtyPath();
+      p.ComboBox2Change(6);  // 57600
+    }
+    p.Button1Click();  // "Discovery"
+    ASSERT_EQ(p.UniqeId, "00001");
+    const uint32_t date = DateTimetoBase(NowLocal());
+    p.ModWrite(15, 0, true);
+    p.ModWrite(15, 0x1234, true);
+    p.ModWriteLong(11, date, true);
+    p.ModWrite(13, c.number, true);
+    // "Write Config", "Set Eeprom"
+    p.ModWrite(15, 0, true);
+    p.ModWrite(15, 0x1234, true);
+    p.ModWrite(14, 1, true);
+    std::vector<uint16_t> cfg(c.cfgCount, 0);
+    p.ModReadMulti(c.cfgFirst, c.cfgCount, cfg.data(), true);
+    cfg[0] = 25;
+    p.ModWriteMulti(c.cfgFirst, c.cfgCount, cfg.data(), true);
+    EXPECT_EQ(p.ModRead(c.stateReg, true) & 7, 4);  // Edited
+    for (uint16_t w : {0, 0x1234, 0x8888}) p.ModWrite(15, w, true);
+    EXPECT_EQ(p.ModRead(15, true), 0) << "storing keeps the application running";
+    for (uint16_t w : {0, 0x1234, 0x9999}) p.ModWrite(15, w, true);
+    EXPECT_NE(p.ModRead(15, true), 0) << "restarting through the bootloader";
+    p.Button52Click();  // fails with "Unable to locate application" when the board stays away
+    p.Button1Click();
+    EXPECT_EQ(p.UniqeId, InttoZero(c.number, 5));
+    EXPECT_EQ(p.MfgDate, InttoBase(date));
+    EXPECT_EQ(p.SlvDvc, 1);
+    EXPECT_EQ(p.ModRead(c.cfgFirst, true), 25) << "stored before the restart";
+    EXPECT_EQ(p.ModRead(c.stateReg, true) & 7, 1);  // Good
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, HubTest, ::testing::Values(Via::Tcp, Via::Serial),
                          [](const auto& i) { return i.param == Via::Tcp ? "Tcp" : "Serial"; });
 
