@@ -479,15 +479,13 @@ std::string TMixer1::HexText18F() const {
 }
 
 void TMixer1::HexSaver16F(const std::string& f) {
-  const std::string text = HexText16F();
+  WriteFileAtomic(f, HexText16F());
   Say("Saving " + f);
-  WriteFileAtomic(f, text);
 }
 
 void TMixer1::HexSaver18F(const std::string& f) {
-  const std::string text = HexText18F();
+  WriteFileAtomic(f, HexText18F());
   Say("Saving " + f);
-  WriteFileAtomic(f, text);
 }
 
 // ---- the boot mix ----

@@ -164,8 +164,14 @@ TEST_F(MixerTest, FileErrorsNameTheFileAndChangeNothing) {
   EXPECT_EQ(s.m.AppBeg, 0x0800u);
   EXPECT_EQ(s.m.Idf().Top, before.Top);
   EXPECT_EQ(s.m.AppIdn, ";PIC18F458");
-  EXPECT_EQ(s.Error([&] { s.m.HexSaver18F(dir.File("no/such/dir/x.hex")); }),
-            dir.File("no/such/dir/x.hex") + ": No such file or directory");
+  // a file that cannot be written is not reported as saved
+  for (const bool pic18 : {false, true}) {
+    s.lines.clear();
+    const std::string bad = dir.File("no/such/dir/x.hex");
+    EXPECT_EQ(s.Error([&] { pic18 ? s.m.HexSaver18F(bad) : s.m.HexSaver16F(bad); }),
+              bad + ": No such file or directory");
+    EXPECT_TRUE(s.lines.empty()) << s.lines.front();
+  }
 }
 
 // ---- the worked application case ----
