@@ -201,6 +201,8 @@ PortsView::PortsView(TPorts1& ports, TMain1& main, QWidget* parent)
 }
 
 PortsView::~PortsView() {
+  for (TControl& c : requests_)
+    if (main_.ComNxt == &c) main_.ComNxt = nullptr;
   if (ports_.Console == this) ports_.SetConsole(nullptr);
   ports_.ProcessMessages = prevProcess_;
 }
@@ -458,7 +460,17 @@ QGroupBox* PortsView::TestGroup(TTestGroup g, const QString& title, const char* 
   int k = 0;
   for (const auto& [caption, op] : sends) {
     const std::string name = "Button" + code + std::to_string(k++);
-    QPushButton* b = Button(caption, name.c_str(), box, op);
+    // A request clicked while a transaction runs (a long operation lets the GUI run) is refused
+    // and handed to the main window, which replays it at the next idle pass.
+    TControl& ctl = requests_.emplace_back(caption.toStdString(), TControl::Kind::Button);
+    ctl.OnClick = [this, op](TControl& self) {
+      if (ports_.ComBsy) {
+        main_.IsBusy(&self, false);
+        return;
+      }
+      Forward(op);
+    };
+    QPushButton* b = Button(caption, name.c_str(), box, [&ctl] { ctl.Click(); });
     b->setMinimumWidth(116);
     buttons->addWidget(b);
   }

@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -162,6 +163,7 @@ class PortsView : public QWidget, public IConsole {
   QWidget* filesPage_ = nullptr;
   QLineEdit* files_[6] = {};
   StatusPanel* statPanel_ = nullptr;
+  std::deque<TControl> requests_;  // the "Send 0x.. Query" buttons as the busy check sees them
   // settings fields and identification fields shown from the hub
   std::vector<std::pair<QLineEdit*, std::string*>> bound_;
   std::vector<std::pair<QLineEdit*, const std::string*>> shown_;

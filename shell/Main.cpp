@@ -215,7 +215,8 @@ int TMain1::PageIndex(const std::string& caption) const {
 
 bool TMain1::IsBusy(TControl* Sender, bool d) {
   if (link_.ComBsy()) {
-    ComNxt = Sender;
+    // a caller without a control has nothing to replay and leaves a deferred click in place
+    if (Sender) ComNxt = Sender;
   } else if (!link_.ConnectPortChecked()) {
     if (d)
       link_.Discovery();

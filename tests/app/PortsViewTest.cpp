@@ -585,3 +585,47 @@ TEST(PortsViewInProgram, TheProgramsPortSettingsWindow) {
 
 }  // namespace
 }  // namespace vex
+
+namespace vex {
+namespace {
+
+// A request clicked while a transaction runs is refused, kept by the main window and sent once at
+// the next idle pass; a later refused click takes its place.
+TEST_F(PortsViewDeviceTest, RequestClickedWhileBusyIsReplayedOnce) {
+  view->ConnectBox()->click();
+  ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
+  const struct {
+    const char* first;  // clicked first, then replaced by the second click
+    const char* second;
+    uint16_t wantReg17;
+  } cases[] = {{"Send 0x08 Query", "Send 0x06 Query", 0x4321}, {"Send 0x06 Query", "Send 0x08 Query", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + " then " + c.second);
+    Edit("LabeledEdit601")->setText("17");
+    Edit("LabeledEdit602")->setText("0");
+    view->ButtonNamed("Send 0x06 Query")->click();
+    ASSERT_EQ(Reg(17), 0);
+    Edit("LabeledEdit602")->setText("0x4321");
+    Edit("LabeledEdit801")->setText("0x1234");
+    Edit("LabeledEdit802")->setText("");
+
+    Ports().ComBsy = true;  // a transaction of another window is running
+    view->ButtonNamed(c.first)->click();
+    view->ButtonNamed(c.second)->click();
+    ASSERT_NE(in->Main1.ComNxt, nullptr);
+    EXPECT_EQ(in->Main1.ComNxt->Caption, c.second);
+    EXPECT_EQ(Reg(17), 0) << "nothing is sent while busy";
+    EXPECT_EQ(Edit("LabeledEdit802")->text(), "");
+    Ports().ComBsy = false;
+
+    in->Main1.ApplicationEvents1Idle();
+    EXPECT_EQ(in->Main1.ComNxt, nullptr);
+    EXPECT_EQ(Reg(17), c.wantReg17);
+    EXPECT_EQ(Edit("LabeledEdit802")->text(), c.wantReg17 ? "" : "0x1234");
+    in->Main1.ApplicationEvents1Idle();  // replayed once only
+    EXPECT_EQ(Ports().Text(TConsoleText::LastError), "");
+  }
+}
+
+}  // namespace
+}  // namespace vex

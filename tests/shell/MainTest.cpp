@@ -257,6 +257,14 @@ TEST_F(MainTest, IsBusyRecordsTheSenderWhileATransactionRuns) {
   EXPECT_EQ(clicks, 0);
 }
 
+TEST_F(MainTest, IsBusyWithoutASenderKeepsTheDeferredClick) {
+  TControl b("Read Config", TControl::Kind::Button);
+  link.busy = true;
+  EXPECT_TRUE(main.IsBusy(&b, true));
+  EXPECT_TRUE(main.IsBusy(nullptr, false));
+  EXPECT_EQ(main.ComNxt, &b);
+}
+
 TEST_F(MainTest, IsBusyOpensAClosedLink) {
   const struct {
     bool open, d;
