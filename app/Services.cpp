@@ -80,13 +80,30 @@ class ToolTipStyle : public QProxyStyle {
   using QProxyStyle::QProxyStyle;
   int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                 QStyleHintReturn* ret) const override {
-    if (hint == SH_ToolTip_WakeUpDelay) return 100;  // hidden again after 10 s (the toolkit's own rule)
+    if (hint == SH_ToolTip_WakeUpDelay) return cToolTipShowMs;
     return QProxyStyle::styleHint(hint, option, widget, ret);
+  }
+};
+
+// Gives every widget without a duration of its own the program's: the toolkit would keep long
+// texts up longer than 10 s.
+class ToolTipDuration : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::ToolTip && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w->toolTipDuration() < 0) w->setToolTipDuration(cToolTipHideMs);
+    }
+    return false;
   }
 };
 
 }  // namespace
 
-void SetToolTipTiming(QApplication& app) { app.setStyle(new ToolTipStyle(app.style()->name())); }
+void SetToolTipTiming(QApplication& app) {
+  app.setStyle(new ToolTipStyle(app.style()->name()));
+  app.installEventFilter(new ToolTipDuration(&app));
+}
 
 }  // namespace vex

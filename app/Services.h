@@ -57,6 +57,8 @@ class IdleDriver : public QObject {
 };
 
 // Tool-tip timing of the program: shown after 100 ms, hidden after 10 s.
+constexpr int cToolTipShowMs = 100;
+constexpr int cToolTipHideMs = 10000;
 void SetToolTipTiming(QApplication& app);
 
 }  // namespace vex

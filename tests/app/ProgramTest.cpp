@@ -3,6 +3,7 @@
 // the link open, a lost device ending in the red last error of both status bars, and the hub
 // window's own "Auto Detection" selecting the model's page of the main window.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -179,6 +180,31 @@ TEST_F(ProgramTest, HubAutoDetectionSelectsTheMainWindowPage) {
               c.page);
     server.Stop();
   }
+}
+
+TEST_F(ProgramTest, EndKeepsTheSettingsFromBeforeTheDemonstration) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  Ports().LabeledEdit30 = "10.1.2.3";
+  Ports().LabeledEdit32 = "7";
+  program->StartDemo("vex308", QString::fromStdString(emulator));
+  program->Show();
+  MainWin().Button(Main().PortSettings)->click();
+  PortsWin().ConnectBox()->click();
+  ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
+  const qint64 pid = program->Demo()->ProcessId();
+  ASSERT_GT(pid, 0);
+
+  EXPECT_EQ(program->End(), "");
+  EXPECT_FALSE(Ports().ConnectPortChecked()) << "the link is closed at the end";
+  EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0) << "the simulated device ended";
+  TPorts1 saved;
+  saved.IniPath = (dir / "vexsim.ini").string();
+  saved.LoadSettings();
+  EXPECT_EQ(saved.ActivePage, lpComm);
+  EXPECT_EQ(saved.LabeledEdit30, "10.1.2.3");
+  EXPECT_EQ(saved.LabeledEdit31, "502");
+  EXPECT_EQ(saved.LabeledEdit32, "7") << "settings edited before the demonstration are kept";
+  EXPECT_EQ(program->End(), "") << "runs once";
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QHelpEvent>
 #include <QSettings>
+#include <QStyle>
 #include <filesystem>
 #include <fstream>
 
@@ -40,6 +42,24 @@ TEST(QtSettingsStore, ReadsTheValuesOfTheUsersFolder) {
   EXPECT_TRUE(main.AdmMod);
   EXPECT_FALSE(main.SrvMod);
   std::filesystem::remove_all(dir);
+}
+
+TEST(ToolTipTiming, ShownAfter100msHiddenAfter10s) {
+  SetToolTipTiming(testing_app::App());
+  EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 100);
+  const struct {
+    int own;   // duration the widget sets itself (-1 none)
+    int want;  // duration when its tip is asked for
+  } cases[] = {{-1, 10000}, {3000, 3000}};
+  for (const auto& c : cases) {
+    QWidget w;
+    w.setToolTip(QString(300, 'x'));  // long enough for the toolkit to keep it up longer
+    w.setToolTipDuration(c.own);
+    w.resize(50, 20);
+    QHelpEvent e(QEvent::ToolTip, QPoint(5, 5), QPoint(5, 5));
+    QApplication::sendEvent(&w, &e);
+    EXPECT_EQ(w.toolTipDuration(), c.want) << c.own;
+  }
 }
 
 }  // namespace
