@@ -7,7 +7,9 @@
 //     (it may just include this header). Models.cpp calls
 //         std::unique_ptr<LivePart> MakeLivePart(Device& d);
 //     whenever emu/Live.h exists (checked with __has_include), once per device, after the
-//     device's own registers are set up. Return nullptr for a model you do not serve.
+//     device's own registers are set up, and the device calls it again when a flashed
+//     application of another edition changes the layout (the old part is dropped first).
+//     Return nullptr for a model you do not serve.
 //  2. In `Attach(Device& d)` claim your ranges with `d.Own(space, first, count, this)`:
 //     e.g. `d.Own(Space::Holding, 48, 26, this)` for the status record of a 24-input
 //     model, `d.Own(Space::Holding, 2560, 13, this)` for the event record,

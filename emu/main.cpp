@@ -56,8 +56,13 @@ int main(int argc, char** argv) {
   app.add_flag("--pace", opt.pace, "Send serial replies at line speed (11 bit times per byte)");
   app.add_option("--boot-rev", bootRev, "Boot revision (high byte of the boot identifier)");
   app.add_option("--edition", edition, "Application edition (high byte of the application identifier)");
-  app.add_option("--unique-id", uniqueId, "Unique ID (register 13), 1..65530")->capture_default_str();
-  app.add_option("--mfg-date", mfgDate, "Manufacturing date: YYYY-MM-DD[ HH:MM:SS] or seconds since 2000");
+  app.add_option("--unique-id", uniqueId,
+                 "Unique ID (register 13), 1..65530; 0 is a new board that production has not "
+                 "numbered yet")
+      ->capture_default_str();
+  app.add_option("--mfg-date", mfgDate,
+                 "Manufacturing date: YYYY-MM-DD[ HH:MM:SS] or seconds since 2000 (default: none "
+                 "on a new board, else a fixed date)");
   app.add_option("--slave", slave, "Own Modbus slave address (register 14), 1..247");
   app.add_option("--boot-wait", bootWait,
                  "Milliseconds the bootloader waits after a restart before it starts "
@@ -77,7 +82,7 @@ int main(int argc, char** argv) {
     if (parity.size() != 1) throw vex::Exception("Parity must be N, E or O: " + parity);
     opt.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(parity[0])));
     if (opt.tcpPort < 0 && !opt.serial) opt.tcpPort = 1502;
-    if (uniqueId < 1 || uniqueId > 65530) throw vex::Exception("Unique ID out of range [1..65530]");
+    if (uniqueId < 0 || uniqueId > 65530) throw vex::Exception("Unique ID out of range [0..65530]");
     if (slave < 0 || slave > 247) throw vex::Exception("Slave address out of range [1..247]");
     for (int u : opt.units)
       if (u < 0 || u > 255) throw vex::Exception("Unit identifier out of range [0..255]");
@@ -85,8 +90,8 @@ int main(int argc, char** argv) {
 
     const vex::emu::ModelInfo info = vex::emu::ModelFor(model, bootRev, edition);
     auto dev = vex::emu::MakeDevice(info);
-    dev->SetIdentity(static_cast<uint16_t>(uniqueId), mfgDate.empty() ? 0x2E0A3C00 : ParseMfgDate(mfgDate),
-                     static_cast<uint8_t>(slave));
+    const uint32_t date = !mfgDate.empty() ? ParseMfgDate(mfgDate) : uniqueId == 0 ? 0 : 0x2E0A3C00;
+    dev->SetIdentity(static_cast<uint16_t>(uniqueId), date, static_cast<uint8_t>(slave));
     dev->SetBootWait(bootWait);
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;

@@ -73,44 +73,113 @@ TEST(EmuMbpoll, ReadsIdentificationOverThePseudoTerminal) {
   EXPECT_TRUE(none.empty());
 }
 
+// The vexemu program started with its arguments; its first lines of output are read until
+// `until` shows up (or 3 s passed). The destructor stops it with SIGTERM.
+struct Program {
+  pid_t pid = -1;
+  std::string out, text;
+  int status = -1;
+
+  Program(const std::vector<std::string>& args, const std::string& until) {
+    const std::string exe = std::string(VEX_BINARY_DIR) + "/vexemu";
+    out = std::string(VEX_BINARY_DIR) + "/emu_mbpoll_" + std::to_string(getpid()) + ".txt";
+    std::vector<std::string> argv{exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid = fork();
+    if (pid == 0) {
+      if (!freopen(out.c_str(), "w", stdout)) _exit(2);
+      dup2(fileno(stdout), 2);  // the reasons of a refusal too
+      std::vector<char*> a;
+      for (std::string& s : argv) a.push_back(s.data());
+      a.push_back(nullptr);
+      execv(exe.c_str(), a.data());
+      _exit(127);
+    }
+    const int64_t end = Ms() + 3000;
+    while (pid > 0 && text.find(until) == std::string::npos && Ms() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::ifstream f(out);
+      text.assign(std::istreambuf_iterator<char>(f), {});
+    }
+  }
+  int Stop() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, &status, 0);
+      pid = -1;
+      std::remove(out.c_str());
+    }
+    return status;
+  }
+  ~Program() { Stop(); }
+  std::string Tcp() const {
+    std::smatch m;
+    return std::regex_search(text, m, std::regex(R"(tcp 127\.0\.0\.1:(\d+))")) ? m[1].str() : "";
+  }
+};
+
+bool CanRunProgram(std::string& why) {
+  if (Mbpoll().empty())
+    why = "mbpoll is not installed";
+  else if (!std::filesystem::exists(std::string(VEX_BINARY_DIR) + "/vexemu"))
+    why = "vexemu is not built";
+  return why.empty();
+}
+
 // The program itself: `vexemu --model vex324 --tcp <port>` and `--serial`, then mbpoll.
 TEST(EmuMbpoll, ProgramServesTcpAndSerial) {
+  std::string why;
+  if (!CanRunProgram(why)) GTEST_SKIP() << why;
   const std::string mb = Mbpoll();
-  const std::string exe = std::string(VEX_BINARY_DIR) + "/vexemu";
-  if (mb.empty()) GTEST_SKIP() << "mbpoll is not installed";
-  if (!std::filesystem::exists(exe)) GTEST_SKIP() << "vexemu is not built";
-  const std::string out = std::string(VEX_BINARY_DIR) + "/emu_mbpoll_" + std::to_string(getpid()) + ".txt";
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (!freopen(out.c_str(), "w", stdout)) _exit(2);
-    execl(exe.c_str(), exe.c_str(), "--model", "vex936", "--tcp", "0", "--serial", "--baud", "38400",
-          nullptr);
-    _exit(127);
-  }
-  std::string text;
-  const int64_t end = Ms() + 3000;
-  while (text.find("serial ") == std::string::npos && Ms() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::ifstream f(out);
-    text.assign(std::istreambuf_iterator<char>(f), {});
-  }
-  std::smatch m1, m2;
-  const bool tcp = std::regex_search(text, m1, std::regex(R"(tcp 127\.0\.0\.1:(\d+))"));
-  const bool pty = std::regex_search(text, m2, std::regex(R"(serial (\S+) 38400)"));
+  Program p({"--model", "vex936", "--tcp", "0", "--serial", "--baud", "38400"}, "serial ");
+  ASSERT_GT(p.pid, 0);
+  std::smatch m2;
+  const std::string port = p.Tcp();
+  const bool pty = std::regex_search(p.text, m2, std::regex(R"(serial (\S+) 38400)"));
   std::map<int, int> a, b;
-  if (tcp) a = Values(Shell(mb + " -m tcp -p " + m1[1].str() + " -a 1 -r 3 -c 1 -1 127.0.0.1"));
+  if (!port.empty()) a = Values(Shell(mb + " -m tcp -p " + port + " -a 1 -r 3 -c 1 -1 127.0.0.1"));
   if (pty) b = Values(Shell(mb + " -m rtu -b 38400 -P none -o 0.5 -a 238 -r 1 -c 2 -1 " + m2[1].str()));
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  std::remove(out.c_str());
-  ASSERT_TRUE(tcp) << text;
-  ASSERT_TRUE(pty) << text;
+  const int status = p.Stop();
+  ASSERT_FALSE(port.empty()) << p.text;
+  ASSERT_TRUE(pty) << p.text;
   EXPECT_EQ(a[3], 0x6E8A);
   EXPECT_EQ(b[1], 0x6E8A);
   EXPECT_EQ(b[2], 0x088A);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;  // a clean stop on SIGTERM
+}
+
+// The factory registers 11..14 as the identification options set them; a new board (unique
+// ID 0, no date) is what the production run numbers and dates.
+struct IdentityCase {
+  std::vector<std::string> args;
+  int reg11, reg12, reg13, reg14;
+};
+const IdentityCase kIdentities[] = {
+    {{}, 0x3C00, 0x2E0A, 1, 1},
+    {{"--unique-id", "0"}, 0, 0, 0, 1},
+    {{"--unique-id", "0", "--mfg-date", "600000000"}, 0x4600, 0x23C3, 0, 1},
+    {{"--unique-id", "65530", "--slave", "31"}, 0x3C00, 0x2E0A, 65530, 31},
+};
+
+TEST(EmuMbpoll, ProgramIdentityOptions) {
+  std::string why;
+  if (!CanRunProgram(why)) GTEST_SKIP() << why;
+  for (const IdentityCase& c : kIdentities) {
+    std::vector<std::string> args{"--model", "vex324", "--tcp", "0"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(c.args.empty() ? "defaults" : c.args[0] + " " + c.args[1]);
+    Program p(args, "tcp ");
+    ASSERT_FALSE(p.Tcp().empty()) << p.text;
+    auto v = Values(Shell(Mbpoll() + " -m tcp -p " + p.Tcp() + " -a 1 -r 12 -c 4 -1 127.0.0.1"));
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v.at(12) & 0xFFFF, c.reg11);
+    EXPECT_EQ(v.at(13) & 0xFFFF, c.reg12);
+    EXPECT_EQ(v.at(14) & 0xFFFF, c.reg13);
+    EXPECT_EQ(v.at(15), c.reg14);
+  }
+  // out of range: refused with its reason
+  Program bad({"--model", "vex324", "--tcp", "0", "--unique-id", "65531"}, "range");
+  EXPECT_NE(bad.text.find("Unique ID out of range [0..65530]"), std::string::npos) << bad.text;
 }
 
 }  // namespace
