@@ -50,10 +50,13 @@ std::optional<int64_t> MapSettingsStore::ReadInt(const std::string& key, const s
 }
 
 bool IsDemoInstallation(const std::string& exePath) {
+  // The demonstration folders at the top of the drive, or at the root of a POSIX file system.
+  // Only the beginning of the path counts: a folder of that name elsewhere (a working copy in
+  // ~/vexsim, an installation in /opt/vexsim) is an ordinary installation.
   const std::string up = Upper(exePath);
-  if (StartsWith(up, "C:\\VEXDEMO") || StartsWith(up, "C:\\VEXSIM")) return true;
-  const std::string dir = Upper(FolderOf(exePath));
-  return dir.find("/VEXDEMO") != std::string::npos || dir.find("/VEXSIM") != std::string::npos;
+  for (const char* prefix : {"C:\\VEXDEMO", "C:\\VEXSIM", "/VEXDEMO", "/VEXSIM"})
+    if (StartsWith(up, prefix)) return true;
+  return false;
 }
 
 bool DeveloperSwitchOn(const char* envValue, const std::string& exeDir) {

@@ -207,5 +207,45 @@ TEST_F(ProgramTest, EndKeepsTheSettingsFromBeforeTheDemonstration) {
   EXPECT_EQ(program->End(), "") << "runs once";
 }
 
+// Administrator mode detects the target at the first idle pass of the running event loop: the hub's
+// window opens beside the main window (moved to 200, 50) and the found model's page is selected.
+TEST(ProgramStart, AdministratorDetectsAtTheFirstIdlePass) {
+  App();
+  const fs::path dir = fs::temp_directory_path() / ("vexsim-admin-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  emu::ServerOptions o;
+  o.serial = true;
+  o.baud = 38400;
+  emu::EmuServer server(emu::MakeDevice(emu::ModelFor("vex936")), o);
+  server.Start();
+  const struct {
+    bool admin;
+    const char* page;  // selected after the first passes
+  } cases[] = {{false, "About"}, {true, "Vex936"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.admin ? "administrator" : "no modes");
+    MapSettingsStore store;
+    if (c.admin) store.Values["Software\\Pelmora\\Products"] = cModeKey;
+    NoDesktop desktop;
+    TProgram program(App(), TStartInfo{(dir / "vexsim").string(), false}, store, desktop,
+                     (dir / "vexsim.ini").string());
+    program.In().Ports1.FixedPorts = {server.PtyPath()};
+    program.Show();
+    Spin(200);
+    MainView& mainView = program.Main1();
+    EXPECT_EQ(program.In().Main1.PreRun, c.admin);
+    EXPECT_EQ(program.Windows().Ports1().isVisible(), c.admin);
+    EXPECT_EQ(mainView.PageControl()->tabText(mainView.PageControl()->currentIndex()).toStdString(), c.page);
+    EXPECT_EQ(program.In().Ports1.Text(TConsoleText::LastError), "");
+    if (c.admin) {
+      EXPECT_EQ(mainView.frameGeometry().topLeft(), QPoint(200, 50));
+      EXPECT_FALSE(mainView.Button(program.In().Main1.Pages[0].Production)->isHidden());
+    }
+    program.Windows().Ports1().hide();
+  }
+  server.Stop();
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace vex
