@@ -216,6 +216,7 @@ TEST_P(HubTest, ProductionRunNumbersAndDatesANewBoard) {
     {
       std::lock_guard<std::mutex> lock(l.emu->Dev().Mutex());
       l.emu->Dev().SetBootWait(c.bootWaitMs);
+      l.emu->Dev().SetIdentity(0, 0, 0);  // a new board: no production number, no date
     }
     TPorts1& p = *l.hub;
     p.AppWaitMs = c.appWaitMs;
@@ -231,7 +232,8 @@ TEST_P(HubTest, ProductionRunNumbersAndDatesANewBoard) {
       p.ComboBox2Change(6);  // 57600
     }
     p.Button1Click();  // "Discovery"
-    ASSERT_EQ(p.UniqeId, "00001");
+    ASSERT_EQ(p.UniqeId, "00000");
+    ASSERT_EQ(p.ModReadLong(11, true), 0u);
     const uint32_t date = DateTimetoBase(NowLocal());
     p.ModWrite(15, 0, true);
     p.ModWrite(15, 0x1234, true);
