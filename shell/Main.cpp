@@ -262,10 +262,8 @@ void TMain1::ApplicationEvents1Idle() {
 }
 
 void TMain1::ApplicationEvents1Exception(const std::string& message) {
-  try {
-    link_.Error(message);
-  } catch (...) {
-  }
+  // The link is closed first: closing a socket writes its own status line, which would clear a
+  // last error shown before it.
   try {
     link_.SetConnectPort(false);
   } catch (const std::exception& e) {
@@ -273,6 +271,10 @@ void TMain1::ApplicationEvents1Exception(const std::string& message) {
       link_.Log(std::string("Error: ") + e.what());
     } catch (...) {
     }
+  } catch (...) {
+  }
+  try {
+    link_.Error(message);
   } catch (...) {
   }
   StatusText = link_.StatusText();

@@ -207,6 +207,48 @@ TEST_F(ProgramTest, EndKeepsTheSettingsFromBeforeTheDemonstration) {
   EXPECT_EQ(program->End(), "") << "runs once";
 }
 
+// An unhandled failure while the link is open: the link is closed and the failure stays the last
+// error, whichever page the link runs on (closing a socket writes its own status line).
+TEST_F(ProgramTest, UnhandledFailureWithAnOpenLinkStaysTheLastError) {
+  emu::ServerOptions o;
+  o.serial = true;
+  o.tcpPort = 0;
+  emu::EmuServer server(emu::MakeDevice(emu::ModelFor("vex324")), o);
+  server.Start();
+  program->Show();
+  const struct {
+    const char* name;
+    TLinkPage page;
+  } cases[] = {{"network", lpNetwork}, {"serial", lpComm}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Ports().ActivePage = c.page;
+    Ports().LabeledEdit30 = "127.0.0.1";
+    Ports().LabeledEdit31 = std::to_string(server.TcpPort());
+    Ports().ComboBox1 = server.PtyPath();
+    Ports().ComboBox2Change(6);  // 57600, the device's rate
+    PortsWin().Refresh();
+    PortsWin().ConnectBox()->click();
+    ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
+
+    const auto& g = PortsWin().GroupWidgets(TTestGroup::Registers);
+    g.First->setText("70000");
+    g.Second->setText("1");
+    PortsWin().ButtonNamed("Send 0x03 Query")->click();
+    const std::string message = "Starting Address: Range Check, Valid Range:  [0 ~ 65535].";
+    EXPECT_EQ(Ports().Text(TConsoleText::LastError), message);
+    EXPECT_EQ(PortsWin().ConsoleField(TConsoleText::LastError)->text().toStdString(), message);
+    EXPECT_FALSE(Ports().ConnectPortChecked()) << "the handler closes the link";
+    EXPECT_TRUE(PortsWin().StatBarPanel()->Red());
+    IdlePass();
+    EXPECT_TRUE(MainWin().StatusPanel()->text().toStdString().ends_with(", " + message))
+        << MainWin().StatusPanel()->text().toStdString();
+    ASSERT_FALSE(Ports().LogLines.empty());
+    EXPECT_EQ(Ports().LogLines.back(), "Error: " + message);
+  }
+  server.Stop();
+}
+
 // Administrator mode detects the target at the first idle pass of the running event loop: the hub's
 // window opens beside the main window (moved to 200, 50) and the found model's page is selected.
 TEST(ProgramStart, AdministratorDetectsAtTheFirstIdlePass) {
