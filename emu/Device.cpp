@@ -24,8 +24,8 @@ uint16_t GroupMask(int inputs, int g) {
   return static_cast<uint16_t>(n >= 16 ? 0xFFFF : (1u << n) - 1);
 }
 
-// A plain factory sequence: alarm red flashing with horn, acknowledged red steady,
-// ringback green flashing with bell.
+// A plain factory sequence: alarm and momentary red flashing at 1 Hz with horn and buzzer,
+// acknowledged red flashing at 1/2 Hz, ringback green flashing at 1 Hz with bell.
 std::vector<uint16_t> DefaultSequence(const ModelInfo& m) {
   std::vector<uint16_t> w(m.seqBytes / 2, 0);
   if (m.seqBytes == 64 || m.seqBytes == 66) {
