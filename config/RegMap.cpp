@@ -115,37 +115,6 @@ TLayout LayoutOf(TVexModel m, int appSof) {
   return l;
 }
 
-std::string Vex324VariantName(int appSof) {
-  switch (appSof) {
-    case 1:
-      return "ISA prototype-1";
-    case 2:
-      return "ISA prototype-2";
-    case 3:
-      return "ISA Production <45K22>";
-    case 4:
-      return "ISA Trans-MiniCfg <45K22>";
-    case 5:
-      return "ISA TransCfg+InversIO+Dimmer <45K22>";
-    case 6:
-      return "ISA TransCfg+InversIO <46K22>";
-    case 7:
-      return "ISA TransCfg+InversIO+MiniCfg <46K22>";
-    case 8:
-      return "ISA TransCfg+InvIO+Dimmer+Delay <46K22>";
-    case 9:
-      return "ISA TransCfg+InvIO+Dimmer <45K40>";
-    case 10:
-      return "ISA TransCfg+InvIO+Dimmer <45K42>";
-    case 20:
-      return "BRIX3 Compatible <45K22>";
-    case 40:
-      return "DX Display Only, NO-INPUTS <45K22>";
-    default:
-      return "";
-  }
-}
-
 static void CheckInput(int n) {
   if (n < 1 || n > 64) throw Exception("Input number " + std::to_string(n) + " out of range [1~64]");
 }

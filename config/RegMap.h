@@ -108,9 +108,6 @@ struct TLayout {
 
 TLayout LayoutOf(TVexModel m, int appSof);
 
-// Name the production screen gives a Vex324 application variant (empty when it has none).
-std::string Vex324VariantName(int appSof);
-
 // ---- input bitmaps and coils --------------------------------------------------------
 
 // Input n (1-based) is bit (n-1) mod 16 of word (n-1) div 16 of its group.
