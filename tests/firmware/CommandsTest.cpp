@@ -60,5 +60,39 @@ TEST(FirmwareCommands, HexAndMot) {
   EXPECT_EQ(bytes.at(0x081F), 32);
 }
 
+// The same commands on firmware files built by real tool chains.
+TEST(FirmwareCommands, RealFiles) {
+  const std::string d = std::string(VEX_SOURCE_DIR) + "/../shared/testdata/firmware/";
+  if (!std::filesystem::exists(kCli)) GTEST_SKIP() << "vexcli not built";
+  if (!std::filesystem::exists(d + "pic16f1454-blink.hex")) GTEST_SKIP() << "no firmware test files at " << d;
+  TempDir dir;
+  const std::string mixed = dir.File("Mixed.hex");
+  struct Case {
+    std::string args;
+    int rc;
+    std::string outHas, err;
+  } cases[] = {
+      {"hex info '" + d + "pic16f1454-blink.hex' --seg 64", 0,
+       "Start=          $0400\nEnd=           $05A6\nCode=         1K (422)\nImage=        $0007 x 64   1K "
+       "(448)\n",
+       ""},
+      {"hex info '" + d + "pic18f458-ccs.hex' --seg 64", 1, "Loading",
+       "Unexpected Code at Adress=$0000 Line=1\n"},
+      {"hex mix --boot '" + d + "pic16f1454-bootloader.hex' --app '" + d +
+           "pic16f1454-blink.hex' --seg 32 -o '" + mixed + "'",
+       1, "Mixing...\n", "Unexpected Code at Adress=$000E Line=67\n"},
+      {"mot info '" + d + "mc9s12-ucos.s19'", 1, "Loading", "Start marker not found Line=1\n"},
+      {"mot info '" + d + "rl78-project.mot'", 1, "Loading", "Undefined process found=1 Line=2\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliRun r = Cli(dir, c.args);
+    EXPECT_EQ(r.rc, c.rc);
+    EXPECT_NE(r.out.find(c.outHas), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, c.err);
+  }
+  EXPECT_FALSE(std::filesystem::exists(mixed));
+}
+
 }  // namespace
 }  // namespace vex
