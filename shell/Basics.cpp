@@ -16,7 +16,6 @@ const int cDayOfMon[2][12] = {{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
 
 // ---- calendar ---------------------------------------------------------------
 
-
 // Days from 0001-01-01 (proleptic Gregorian) to the given date.
 static int64_t DaysFromCivil(int y, int m, int d) {
   y -= m <= 2;
@@ -43,7 +42,8 @@ constexpr int64_t cUnixToDelphi = 25569;  // 1970-01-01 as a day count since 189
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int msec) {
   const int64_t days = DaysFromCivil(year, month, day) + cUnixToDelphi;
-  return static_cast<double>(days) + (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / 86400000.0;
+  return static_cast<double>(days) +
+         (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / 86400000.0;
 }
 
 DateTimeParts DecodeDateTime(TDateTime t) {
@@ -85,13 +85,27 @@ std::string FormatDateTime(std::string_view f, TDateTime t) {
     const char c = static_cast<char>(f[i] | 0x20);
     size_t n = (c >= 'a' && c <= 'z') ? run(c) : 0;
     switch (n ? c : '\0') {
-      case 'd': r += n >= 2 ? InttoZero(p.day, 2) : std::to_string(p.day); break;
-      case 'm': r += n >= 2 ? InttoZero(p.month, 2) : std::to_string(p.month); break;
-      case 'y': r += n >= 3 ? InttoZero(p.year, 4) : InttoZero(p.year % 100, 2); break;
-      case 'h': r += n >= 2 ? InttoZero(p.hour, 2) : std::to_string(p.hour); break;
-      case 'n': r += n >= 2 ? InttoZero(p.minute, 2) : std::to_string(p.minute); break;
-      case 's': r += n >= 2 ? InttoZero(p.second, 2) : std::to_string(p.second); break;
-      case 'z': r += n >= 3 ? InttoZero(p.msec, 3) : std::to_string(p.msec); break;
+      case 'd':
+        r += n >= 2 ? InttoZero(p.day, 2) : std::to_string(p.day);
+        break;
+      case 'm':
+        r += n >= 2 ? InttoZero(p.month, 2) : std::to_string(p.month);
+        break;
+      case 'y':
+        r += n >= 3 ? InttoZero(p.year, 4) : InttoZero(p.year % 100, 2);
+        break;
+      case 'h':
+        r += n >= 2 ? InttoZero(p.hour, 2) : std::to_string(p.hour);
+        break;
+      case 'n':
+        r += n >= 2 ? InttoZero(p.minute, 2) : std::to_string(p.minute);
+        break;
+      case 's':
+        r += n >= 2 ? InttoZero(p.second, 2) : std::to_string(p.second);
+        break;
+      case 'z':
+        r += n >= 3 ? InttoZero(p.msec, 3) : std::to_string(p.msec);
+        break;
       default:
         r += f[i];
         n = 1;
@@ -157,16 +171,16 @@ std::string InttoDate(uint32_t v) {
   uint32_t year = 4 * (v / 1461);
   v %= 1461;
   bool leap = true;
-  if (v >= 366) {
+  if (v >= 366) {  // past the leap year that opens every four years
     v -= 366;
     ++year;
     leap = false;
-  }
-  for (int k = 0; k < 2; ++k) {
-    if (v >= 365) {
-      v -= 365;
-      ++year;
-      leap = false;
+    // the common years after it; day 365 of the leap year itself is still 31 December
+    for (int k = 0; k < 2; ++k) {
+      if (v >= 365) {
+        v -= 365;
+        ++year;
+      }
     }
   }
   int month = 0;
@@ -182,8 +196,8 @@ std::string InttoTime(uint32_t v) {
 }
 
 std::string InttoTick(uint32_t v) {
-  return InttoZero(v / 3600000, 2) + ":" + InttoZero(v / 60000 % 60, 2) + ":" + InttoZero(v / 1000 % 60, 2) + "." +
-         InttoZero(v % 1000, 3);
+  return InttoZero(v / 3600000, 2) + ":" + InttoZero(v / 60000 % 60, 2) + ":" + InttoZero(v / 1000 % 60, 2) +
+         "." + InttoZero(v % 1000, 3);
 }
 
 std::string InttoBase(uint32_t v) {
@@ -203,8 +217,8 @@ std::string InttoTerso(uint32_t v) { return IntToHex(v & 0xFF, 2) + "." + InttoZ
 std::string InttoVexxx(uint32_t v) { return IntToHex(v & 0xFFFF, 4); }
 
 std::string InttoIPform(uint32_t v) {
-  return std::to_string(v & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string((v >> 16) & 0xFF) +
-         "." + std::to_string(v >> 24);
+  return std::to_string(v & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) + "." +
+         std::to_string((v >> 16) & 0xFF) + "." + std::to_string(v >> 24);
 }
 
 std::string InttoMacform(uint32_t v) { return IntToHex(v & 0xFF, 2) + ":" + IntToHex((v >> 8) & 0xFF, 2); }
@@ -235,10 +249,14 @@ bool TryStrToInt(const std::string& s, int64_t& v) {
   for (; i < s.size(); ++i) {
     const char c = s[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return false;
     r = r * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     if (r > 0xFFFFFFFFull) return false;
   }
@@ -288,8 +306,10 @@ std::string GetStr(std::string& s) {
 
 int64_t GetInt(std::string& s, int64_t v) {
   std::string w = GetStr(s);
-  if (w.size() >= 2 && w[0] == '0' && (w[1] == 'x' || w[1] == 'X')) w = "$" + w.substr(2);
-  else if (!w.empty() && (w.back() == 'h' || w.back() == 'H')) w = "$" + w.substr(0, w.size() - 1);
+  if (w.size() >= 2 && w[0] == '0' && (w[1] == 'x' || w[1] == 'X'))
+    w = "$" + w.substr(2);
+  else if (!w.empty() && (w.back() == 'h' || w.back() == 'H'))
+    w = "$" + w.substr(0, w.size() - 1);
   int64_t r;
   if (w.empty() || w.find(' ') != std::string::npos || !TryStrToInt(w, r)) return v;
   return r;
@@ -319,8 +339,10 @@ int64_t LbEdttoInt(ILabeledField& e, int64_t mn, int64_t mx) {
   if (comma != std::string::npos) t.resize(comma);
   int64_t v = 0;
   std::string msg;
-  if (!TryStrToInt(t, v)) msg = "'" + t + "' is not a valid integer value";
-  else if (v < mn || v > mx) msg = "Range Check";
+  if (!TryStrToInt(t, v))
+    msg = "'" + t + "' is not a valid integer value";
+  else if (v < mn || v > mx)
+    msg = "Range Check";
   if (!msg.empty()) RangeFail(e, e.Caption(), msg, std::to_string(mn), std::to_string(mx));
   return v;
 }
@@ -350,7 +372,8 @@ uint32_t LbEdttoIpform(ILabeledField& e) {
     while (!part.empty() && part.front() == ' ') part.erase(0, 1);
     while (!part.empty() && part.back() == ' ') part.pop_back();
     // leading zeros are decimal here ("192.168.001.010")
-    bool digits = !part.empty() && part.size() <= 3 && part.find_first_not_of("0123456789") == std::string::npos;
+    bool digits =
+        !part.empty() && part.size() <= 3 && part.find_first_not_of("0123456789") == std::string::npos;
     const int64_t n = digits ? std::stoll(part) : -1;
     if (n < 0 || n > 255 || (k == 3 && !t.empty())) {
       if (e.CanFocus()) e.SetFocus();
@@ -371,7 +394,8 @@ uint16_t CrcofBin(const void* b, size_t s, uint16_t c) {
     } t{};
     for (unsigned i = 0; i < 256; ++i) {
       uint16_t crc = static_cast<uint16_t>(i);
-      for (int k = 0; k < 8; ++k) crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+      for (int k = 0; k < 8; ++k)
+        crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
       t.v[i] = crc;
     }
     return t;

@@ -26,6 +26,13 @@ TEST(Basics, TextForms) {
       {InttoDate(366), "2001/01/01"},
       {InttoDate(1461), "2004/01/01"},
       {InttoDate(1461 + 366 + 58), "2005/02/28"},
+      {InttoDate(59), "2000/02/29"},
+      {InttoDate(365), "2000/12/31"},
+      {InttoDate(1460), "2003/12/31"},
+      {InttoDate(366 + 59), "2001/03/01"},
+      {InttoDate(1461 + 365), "2004/12/31"},
+      {InttoDate(1461 + 366), "2005/01/01"},
+      {InttoBase(365 * 86400 + 3600), "2000/12/31 01:00:00"},
       {InttoTime(3723), "01:02:03"},
       {InttoTime(100 * 3600), "100:00:00"},
       {InttoTick(3723004), "01:02:03.004"},
@@ -45,9 +52,39 @@ TEST(Basics, TextForms) {
   for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
 }
 
+// Every day from 2000 to 2099 against the calendar of the date-time values.
+TEST(Basics, InttoDateFollowsTheCalendarThroughTheCentury) {
+  int wrong = 0;
+  for (uint32_t v = 0; v < 36525 && wrong < 5; ++v) {
+    const std::string want = FormatDateTime("yyyy/mm/dd", cBase2000 + v);
+    if (InttoDate(v) != want) {
+      ADD_FAILURE() << "day " << v << ": " << InttoDate(v) << " instead of " << want;
+      ++wrong;
+    }
+  }
+}
+
 TEST(Basics, Str255toHexShowsAtMost85Bytes) {
   const std::string s = Str255toHex(std::string(100, '\x5A'));
   EXPECT_EQ(s.size(), 85u * 3 - 1);
+}
+
+TEST(Basics, DelayTexts) {
+  struct Case {
+    const char* text;
+    double seconds;
+  } cases[] = {
+      {"  150mS", 0.15}, {"5 ms", 0.005}, {"1.5 S", 1.5}, {" ", 0}, {"   ", 0}, {"7", 7}, {"250 mS ", 0.25},
+  };
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(StrtoDelay(c.text), c.seconds) << c.text;
+  for (const char* bad : {"-", "x", "1-2 S", "..5"}) {
+    try {
+      StrtoDelay(bad);
+      ADD_FAILURE() << bad << " was taken";
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string(e.what()).find("is not a valid floating point value"), std::string::npos) << bad;
+    }
+  }
 }
 
 TEST(Basics, Delays) {
@@ -72,6 +109,48 @@ TEST(Basics, Words) {
   EXPECT_EQ(s, "b");
   EXPECT_EQ(GetStrc(s, ';'), "b");
   EXPECT_EQ(s, "");
+}
+
+TEST(Basics, GetStrTakesOneWordAndOneSeparator) {
+  struct Case {
+    const char* text;
+    const char* word;
+    const char* rest;
+  } cases[] = {
+      {"  abc def", "abc", "def"},
+      {"abc", "abc", ""},
+      {"abc  def", "abc", " def"},
+      {"", "", ""},
+      {"   ", "", ""},
+  };
+  for (const auto& c : cases) {
+    std::string s = c.text;
+    EXPECT_EQ(GetStr(s), c.word) << c.text;
+    EXPECT_EQ(s, c.rest) << c.text;
+  }
+}
+
+TEST(Basics, LbEdttoIntMessages) {
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"abc", "Node ID: 'abc' is not a valid integer value, Valid Range:  [0 ~ 255]."},
+      {"", "Node ID: '' is not a valid integer value, Valid Range:  [0 ~ 255]."},
+      {"-1", "Node ID: Range Check, Valid Range:  [0 ~ 255]."},
+      {"$100", "Node ID: Range Check, Valid Range:  [0 ~ 255]."},
+      {"256,1", "Node ID: Range Check, Valid Range:  [0 ~ 255]."},
+  };
+  for (const auto& c : cases) {
+    PlainField f(c.text, "Node ID:");
+    try {
+      LbEdttoInt(f, 0, 255);
+      ADD_FAILURE() << c.text << " was taken";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+    EXPECT_FALSE(f.focused());  // a field that cannot take the focus keeps it where it is
+  }
 }
 
 TEST(Basics, LbEdttoInt) {
