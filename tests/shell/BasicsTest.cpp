@@ -64,6 +64,20 @@ TEST(Basics, InttoDateFollowsTheCalendarThroughTheCentury) {
   }
 }
 
+// A calendar time turned into device seconds and back into text gives the same time.
+TEST(Basics, DeviceSecondsRoundTrip) {
+  int wrong = 0;
+  for (int64_t t = 1; t < 36525LL * 86400 && wrong < 5; t += 86400LL * 13 + 3607) {
+    const TDateTime dt = cBase2000 + static_cast<double>(t) / 86400.0;
+    const uint32_t base = DateTimetoBase(dt);
+    const std::string want = FormatDateTime("yyyy/mm/dd hh:nn:ss", dt);
+    if (base != t || InttoBase(base) != want) {
+      ADD_FAILURE() << t << ": " << base << " " << InttoBase(base) << " instead of " << want;
+      ++wrong;
+    }
+  }
+}
+
 TEST(Basics, Str255toHexShowsAtMost85Bytes) {
   const std::string s = Str255toHex(std::string(100, '\x5A'));
   EXPECT_EQ(s.size(), 85u * 3 - 1);
@@ -198,6 +212,8 @@ TEST(Basics, IpForm) {
 
 TEST(Basics, Crc) {
   EXPECT_EQ(CrcofStr("abc"), 0x5749);
+  EXPECT_EQ(CrcofStr("123456789"), 0x4B37);  // the published check value of CRC-16/MODBUS
+  EXPECT_EQ(CrcofStr(""), 0xFFFF);
   EXPECT_EQ(CrcofBin("bc", 2, CrcofBin("a", 1, 0xFFFF)), 0x5749);
 }
 
