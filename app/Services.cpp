@@ -1,11 +1,17 @@
 #include "app/Services.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractEventDispatcher>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProxyStyle>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <cerrno>
+#include <csignal>
 
 #include "shell/Basics.h"
 
@@ -71,6 +77,50 @@ void IdleDriver::Pass() {
   ++passes_;
   main_.Guard([this] { main_.ApplicationEvents1Idle(); });
   if (after_) after_();
+}
+
+namespace {
+
+int gSignalFd = -1;  // write end of the pipe of the one SignalQuit
+constexpr int cQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct sigaction gOldActions[std::size(cQuitSignals)];
+
+void OnQuitSignal(int sig) {
+  const int saved = errno;
+  const unsigned char b = static_cast<unsigned char>(sig);
+  if (gSignalFd >= 0) {
+    [[maybe_unused]] const ssize_t n = ::write(gSignalFd, &b, 1);  // a full pipe wakes the loop anyway
+  }
+  errno = saved;
+}
+
+}  // namespace
+
+SignalQuit::SignalQuit(std::function<void()> onSignal, QObject* parent)
+    : QObject(parent), on_(std::move(onSignal)) {
+  if (gSignalFd >= 0) throw Exception("Signals are already taken by another handler");
+  if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) throw Exception("Unable to watch the program's signals");
+  gSignalFd = fds_[1];
+  notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    unsigned char b[16];
+    while (::read(fds_[0], b, sizeof b) > 0) {
+    }
+    if (on_) on_();
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = OnQuitSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (size_t i = 0; i < std::size(cQuitSignals); ++i) ::sigaction(cQuitSignals[i], &sa, &gOldActions[i]);
+}
+
+SignalQuit::~SignalQuit() {
+  for (size_t i = 0; i < std::size(cQuitSignals); ++i) ::sigaction(cQuitSignals[i], &gOldActions[i], nullptr);
+  gSignalFd = -1;
+  delete notifier_;
+  ::close(fds_[0]);
+  ::close(fds_[1]);
 }
 
 namespace {

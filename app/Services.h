@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -54,6 +55,22 @@ class IdleDriver : public QObject {
   std::function<void()> after_;
   QTimer timer_;
   int passes_ = 0;
+};
+
+// Ends the program in order on SIGTERM, SIGINT or SIGHUP (a terminal's Ctrl+C, a session's end):
+// the signal only wakes the event loop, which then runs onSignal (quit, so that the link settings
+// are saved and the link is closed as on closing the main window). The previous handlers come back
+// when this object goes.
+class SignalQuit : public QObject {
+  Q_OBJECT
+ public:
+  explicit SignalQuit(std::function<void()> onSignal, QObject* parent = nullptr);
+  ~SignalQuit() override;
+
+ private:
+  std::function<void()> on_;
+  int fds_[2] = {-1, -1};
+  QSocketNotifier* notifier_ = nullptr;
 };
 
 // Tool-tip timing of the program: shown after 100 ms, hidden after 10 s.

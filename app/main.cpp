@@ -44,6 +44,7 @@ int Run(int argc, char** argv) {
     }
   }
   program.Show();
+  const SignalQuit endSignals([] { QCoreApplication::quit(); });
   const int rc = app.exec();
   const std::string failure = program.End();
   if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());

@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QSettings>
 #include <QStyle>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -42,6 +43,27 @@ TEST(QtSettingsStore, ReadsTheValuesOfTheUsersFolder) {
   EXPECT_TRUE(main.AdmMod);
   EXPECT_FALSE(main.SrvMod);
   std::filesystem::remove_all(dir);
+}
+
+TEST(SignalQuit, EndingSignalsWakeTheLoopAndRunTheQuit) {
+  testing_app::App();
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    struct sigaction ignore = {}, original = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(sig, &ignore, &original);
+    int quits = 0;
+    {
+      SignalQuit watch([&] { ++quits; });
+      EXPECT_THROW(SignalQuit second([] {}), Exception) << "one watcher at a time";
+      ASSERT_EQ(std::raise(sig), 0);
+      EXPECT_EQ(quits, 0) << "nothing runs inside the signal handler";
+      testing_app::Spin(50);
+      EXPECT_EQ(quits, 1) << sig;
+    }
+    struct sigaction now = {};
+    ::sigaction(sig, &original, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN) << "the previous handler is back: " << sig;
+  }
 }
 
 TEST(ToolTipTiming, ShownAfter100msHiddenAfter10s) {
