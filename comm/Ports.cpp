@@ -80,7 +80,10 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
     if (!ComBuf.empty() && now > s) break;  // silence after the reply
     if (now > w) break;                     // reply window closed
     if (!link.Alive()) break;               // nothing more can come
-    if (got == kReadChunk) continue;        // more may be waiting already
+    if (got == kReadChunk) {                // more may be waiting already: read on before waiting
+      signalled = false;
+      continue;
+    }
     TimePoint next = (!ComBuf.empty() && s < w) ? s : w;
     next += std::chrono::microseconds(1);
     if (signalled && got <= 0) {
