@@ -236,7 +236,7 @@ class TPorts1 {
   uint8_t AppSof = 0;   // its high byte: application edition
   uint16_t AppCrc = 0;  // application checksum (register 3)
   int BotSta = 0;       // boot state (register 15, above 65000 negative)
-  int SegSiz = 32;      // bootloader segment size in bytes
+  int SegSiz = 0;       // bootloader segment size in bytes (0 before any detection)
   uint16_t SlvDvc = 0;  // the device's own slave address (register 14)
   // "Model Identification" fields.
   std::string AppId;      // "App ID:"
