@@ -1,7 +1,6 @@
 // Link settings of the hub: the two settings pages, their file, the port list, opening and
 // closing the link ("Connect Port"), the socket events, the status bar and clock texts, and
 // the manual requests of the diagnostics pages.
-#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,13 +24,6 @@ class EditField : public ILabeledField {
   std::string& text_;
   std::string caption_;
 };
-
-// Closes the serial port and gives up its exclusive use first: a pseudo-terminal keeps that
-// mark while its other end is open, and the next opening would be refused.
-void ReleaseSerial(TComms1& c) {
-  if (c.FHandle >= 0) ::ioctl(c.FHandle, TIOCNXCL);
-  c.Close();
-}
 
 int EditInt(std::string& text, const char* caption, int mn, int mx) {
   EditField f(text, caption);
@@ -177,7 +169,7 @@ void TPorts1::OpenSerial() {
     ComFai = false;
   } catch (const std::exception& e) {
     // a port left half open by a failed setup is closed again with the box
-    ReleaseSerial(Comm1);
+    Comm1.Close();
     CheckBox1 = false;
     SettingsEnabled = true;
     throw Exception("Error " + DevNam + " : " + e.what());
@@ -238,10 +230,10 @@ void TPorts1::CloseLink() {
     ClientSocket1.OnDisconnect = nullptr;  // closing on purpose is not a dropped link
     ClientSocket1.Close();
     NetOpn = false;
-    ReleaseSerial(Comm1);
+    Comm1.Close();
     return;
   }
-  ReleaseSerial(Comm1);
+  Comm1.Close();
   if (ClientSocket1.Active() || ClientSocket1.Connecting()) {
     ClientSocket1.OnDisconnect = nullptr;
     ClientSocket1.Close();

@@ -616,47 +616,6 @@ void TIsaMaps1::SaveIni(const std::string& section, CSimpleIniA& doc) {
   }
 }
 
-int64_t StrToInt64(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool neg = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) neg = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && s[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  bool ok = i < s.size();
-  uint64_t r = 0;
-  for (; ok && i < s.size(); ++i) {
-    const char c = s[i];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else {
-      ok = false;
-      break;
-    }
-    const auto b = static_cast<uint64_t>(base), du = static_cast<uint64_t>(d);
-    if (r > (UINT64_MAX - du) / b) {
-      ok = false;
-      break;
-    }
-    r = r * b + du;
-  }
-  // decimal is signed 64-bit; hexadecimal may use all 64 bits
-  if (ok && base == 10 && r > (neg ? 9223372036854775808ull : 9223372036854775807ull)) ok = false;
-  if (!ok) throw Exception("'" + s + "' is not a valid integer value");
-  return neg ? static_cast<int64_t>(0 - r) : static_cast<int64_t>(r);
-}
-
 void TIsaMaps1::LoadIni(const std::string& section, CSimpleIniA& doc) {
   tIsa18& e = Eep;
   auto get = [&](const char* key, int64_t def) {

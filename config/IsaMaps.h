@@ -314,7 +314,4 @@ void SetupForModel(TIsaMaps1& isa, TVexModel m, int appSof, IEditField* L1, IEdi
 std::vector<uint16_t> ReadIsaWords(TIsaMaps1& isa, TVexModel m, int appSof);
 void WriteIsaWords(TIsaMaps1& isa, TVexModel m, int appSof, const std::vector<uint16_t>& words);
 
-// A 64-bit integer in decimal or "$"/"0x" hexadecimal; raises "'<s>' is not a valid integer value".
-int64_t StrToInt64(const std::string& s);
-
 }  // namespace vex

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -231,7 +232,10 @@ std::string DelaytoStr(double x) {
 
 // ---- parsing ----------------------------------------------------------------
 
-bool TryStrToInt(const std::string& s, int64_t& v) {
+// Integer text as the desktop's StrToInt reads it: optional blanks and sign, decimal, or
+// hexadecimal after "$" or "0x". Decimal values are signed and hexadecimal may use every bit of
+// the width (32 or 64).
+static bool ParseInt(const std::string& s, int64_t& v, int bits) {
   size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
   bool neg = false;
@@ -245,30 +249,41 @@ bool TryStrToInt(const std::string& s, int64_t& v) {
     i += 2;
   }
   if (i >= s.size()) return false;
+  const uint64_t all = bits == 64 ? UINT64_MAX : (uint64_t{1} << bits) - 1;
   uint64_t r = 0;
   for (; i < s.size(); ++i) {
     const char c = s[i];
-    int d;
+    uint64_t d;
     if (c >= '0' && c <= '9')
-      d = c - '0';
+      d = static_cast<uint64_t>(c - '0');
     else if (base == 16 && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
+      d = static_cast<uint64_t>(c - 'a' + 10);
     else if (base == 16 && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
+      d = static_cast<uint64_t>(c - 'A' + 10);
     else
       return false;
-    r = r * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-    if (r > 0xFFFFFFFFull) return false;
+    const auto b = static_cast<uint64_t>(base);
+    if (r > (all - d) / b) return false;
+    r = r * b + d;
   }
-  // Decimal values are signed 32-bit; hexadecimal may use all 32 bits.
-  if (base == 10 && r > (neg ? 2147483648ull : 2147483647ull)) return false;
-  v = neg ? -static_cast<int64_t>(r) : static_cast<int64_t>(r);
+  const uint64_t maxPos = all >> 1;
+  if (base == 10 && r > (neg ? maxPos + 1 : maxPos)) return false;
+  v = neg ? static_cast<int64_t>(0 - r) : static_cast<int64_t>(r);
   return true;
 }
+
+bool TryStrToInt(const std::string& s, int64_t& v) { return ParseInt(s, v, 32); }
+bool TryStrToInt64(const std::string& s, int64_t& v) { return ParseInt(s, v, 64); }
 
 int64_t StrToInt(const std::string& s) {
   int64_t v;
   if (!TryStrToInt(s, v)) throw Exception("'" + s + "' is not a valid integer value");
+  return v;
+}
+
+int64_t StrToInt64(const std::string& s) {
+  int64_t v;
+  if (!TryStrToInt64(s, v)) throw Exception("'" + s + "' is not a valid integer value");
   return v;
 }
 
@@ -282,12 +297,14 @@ double StrtoDelay(const std::string& s) {
   if (num == " ") num.clear();
   double v = 0;
   if (!num.empty()) {
-    errno = 0;
-    char* end = nullptr;
-    v = std::strtod(num.c_str(), &end);
-    const bool bad = end == num.c_str() || *end != '\0' || errno == ERANGE || !std::isfinite(v) ||
-                     num.find_first_of("eEnNiIxXpP") != std::string::npos;
-    if (bad) throw Exception("'" + num + "' is not a valid floating point value");
+    // The number's characters admit only "." as decimal mark, so it is read the same under every
+    // locale (a decimal-comma locale would otherwise refuse "0.5").
+    const char* first = num.data();
+    const char* last = num.data() + num.size();
+    if (*first == '+') ++first;  // a leading "+" is a sign, as the desktop conversion takes it
+    const auto [end, ec] = std::from_chars(first, last, v, std::chars_format::fixed);
+    if (ec != std::errc() || end != last || !std::isfinite(v))
+      throw Exception("'" + num + "' is not a valid floating point value");
   }
   const std::string rest = s.substr(j);
   if (rest.find_first_of("mM") != std::string::npos) v /= 1000.0;

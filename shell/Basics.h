@@ -37,9 +37,9 @@ std::string FormatDateTime(std::string_view fmt, TDateTime t);
 // Colours: 0x00BBGGRR, plus a few system colours that a view maps to its palette.
 using TColor = uint32_t;
 constexpr TColor RGB(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
-constexpr TColor clWindow = 0xFF000005;     // normal edit background
-constexpr TColor clBtnFace = 0xFF00000F;    // normal button face
-constexpr TColor clBtnText = 0xFF000012;    // normal button text
+constexpr TColor clWindow = 0xFF000005;   // normal edit background
+constexpr TColor clBtnFace = 0xFF00000F;  // normal button face
+constexpr TColor clBtnText = 0xFF000012;  // normal button text
 constexpr TColor clWindowText = 0xFF000008;
 constexpr TColor clRed = RGB(255, 0, 0);
 constexpr TColor clWhite = RGB(255, 255, 255);
@@ -111,6 +111,9 @@ inline int64_t QQ(bool b, int64_t x, int64_t y) { return b ? x : y; }
 // Raises "'<s>' is not a valid integer value".
 int64_t StrToInt(const std::string& s);
 bool TryStrToInt(const std::string& s, int64_t& v);
+// The same for 64-bit values (bitmaps of up to 64 inputs in configuration files).
+int64_t StrToInt64(const std::string& s);
+bool TryStrToInt64(const std::string& s, int64_t& v);
 int64_t LbEdttoInt(ILabeledField& e, int64_t mn, int64_t mx);
 double LbEdttoDelay(ILabeledField& e, const std::string& eeCaption, double mn, double mx);
 uint32_t LbEdttoIpform(ILabeledField& e);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdint>
 #include <filesystem>
 
 namespace vex {
@@ -231,6 +233,59 @@ TEST(Basics, ForceDirCreatesBelowTheExecutable) {
   EXPECT_TRUE(std::filesystem::is_directory(p));
   std::filesystem::remove_all(std::filesystem::path(ExeDir()) / "ForceDirTest");
   EXPECT_EQ(ForceDir("relative/x"), "relative/x");
+}
+
+}  // namespace
+}  // namespace vex
+
+namespace vex {
+namespace {
+
+TEST(Basics, IntegerWidths) {
+  const struct {
+    const char* text;
+    bool ok32, ok64;
+    int64_t value;
+  } cases[] = {
+      {"2147483647", true, true, 2147483647},
+      {"2147483648", false, true, 2147483648LL},
+      {"-2147483648", true, true, -2147483648LL},
+      {"$FFFFFFFF", true, true, 0xFFFFFFFFLL},
+      {"$100000000", false, true, 0x100000000LL},
+      {"$FFFFFFFFFFFF", false, true, 0xFFFFFFFFFFFFLL},
+      {"9223372036854775807", false, true, INT64_MAX},
+      {"9223372036854775808", false, false, 0},
+      {"$1FFFFFFFFFFFFFFFF", false, false, 0},
+      {"12x", false, false, 0},
+      {"", false, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    int64_t v32 = -1, v64 = -1;
+    EXPECT_EQ(TryStrToInt(c.text, v32), c.ok32);
+    EXPECT_EQ(TryStrToInt64(c.text, v64), c.ok64);
+    if (c.ok32) {
+      EXPECT_EQ(v32, c.value);
+    }
+    if (c.ok64) {
+      EXPECT_EQ(v64, c.value);
+    } else {
+      EXPECT_THROW(StrToInt64(c.text), Exception);
+    }
+  }
+}
+
+TEST(Basics, DelaysReadTheSameUnderADecimalCommaLocale) {
+  // the program may run with the user's locale; typed delays use "." whatever it is
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old ? old : "C";
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  EXPECT_DOUBLE_EQ(StrtoDelay("0.5"), 0.5);
+  EXPECT_DOUBLE_EQ(StrtoDelay("2.5 mS"), 0.0025);
+  EXPECT_DOUBLE_EQ(StrtoDelay("1e3"), 1);  // the number ends at the first letter
+  EXPECT_THROW(StrtoDelay("x1"), Exception);
+  std::setlocale(LC_NUMERIC, saved.c_str());
+  if (!comma) GTEST_SKIP() << "no decimal-comma locale installed; checked under the current one";
 }
 
 }  // namespace
