@@ -160,10 +160,10 @@ class TPorts1 {
   bool ConnectPortChecked() const;
   void SetConnectPort(bool on);
 
-  bool CheckBox1 = false;        // "Connect Port" ticked
-  bool SettingsEnabled = true;   // the settings pages can be edited (not while the link is open)
-  int ConnectWaitMs = 25000;     // longest wait for the TCP connection
-  void ComboBox2Change(int pos); // "Baud:" chosen; switches the visible timing pair
+  bool CheckBox1 = false;         // "Connect Port" ticked
+  bool SettingsEnabled = true;    // the settings pages can be edited (not while the link is open)
+  int ConnectWaitMs = 25000;      // longest wait for the TCP connection
+  void ComboBox2Change(int pos);  // "Baud:" chosen; switches the visible timing pair
   bool HighRatePair() const { return ComboBox2 >= 5; }  // the 38400..115200 pair is shown
   std::string& TimeoutEdit() { return HighRatePair() ? LabeledEdit20 : LabeledEdit10; }
   std::string& BlindEdit() { return HighRatePair() ? LabeledEdit21 : LabeledEdit11; }
@@ -202,15 +202,15 @@ class TPorts1 {
   // Manual requests of the diagnostics pages. The inputs are the groups' fields (Group(...)
   // First/Second, the 0x10 values from its "Values:" text); "Connect Port" is restored after.
   std::function<bool()> IsBusy;  // the main window's busy check; when unset the link is opened here
-  void SendQuery01();  // "Send 0x01 Query": read coils
-  void SendQuery02();  // "Send 0x02 Query": read discrete inputs
-  void SendQuery03();  // "Send 0x03 Query": read holding registers
-  void SendQuery04();  // "Send 0x04 Query": read input registers
-  void SendQuery05();  // "Send 0x05 Query": write one coil
-  void SendQuery06();  // "Send 0x06 Query": write one register
-  void SendQuery10();  // "Send 0x10 Query": write registers
-  void SendQuery08();  // "Send 0x08 Query": echo
-  std::string Quantity10Hint;  // grey hint of its quantity field when that is empty
+  void SendQuery01();            // "Send 0x01 Query": read coils
+  void SendQuery02();            // "Send 0x02 Query": read discrete inputs
+  void SendQuery03();            // "Send 0x03 Query": read holding registers
+  void SendQuery04();            // "Send 0x04 Query": read input registers
+  void SendQuery05();            // "Send 0x05 Query": write one coil
+  void SendQuery06();            // "Send 0x06 Query": write one register
+  void SendQuery10();            // "Send 0x10 Query": write registers
+  void SendQuery08();            // "Send 0x08 Query": echo
+  std::string Quantity10Hint;    // grey hint of its quantity field when that is empty
   // 0x05 group: "Register:" and the sixteen bit buttons.
   std::string Register05;      // "Register:" text
   std::string Register05Hint;  // its grey hint
@@ -219,13 +219,13 @@ class TPorts1 {
   void OutputAddressChange();  // "Output Address:" edited
 
   // ======== detection and identification (PortsDetect.cpp) ========
-  void Button1Click();   // "Discovery": connect and identify, retrying for 1.5 s
-  void Button2Click();   // "Auto Detection": search every port and rate
-  void Button51Click();  // identify the device on the current settings
-  void Button52Click();  // wait for a freshly loaded application to run
-  void BootState();      // register 15 into BotSta and "Boot State:"
-  void InspectFiles();   // "Inspect Files": the six file slots into "File #1:" .. "File #6:"
-  std::string FileText(int f);  // text of file slot f (0xF1 .. 0xF6)
+  void Button1Click();           // "Discovery": connect and identify, retrying for 1.5 s
+  void Button2Click();           // "Auto Detection": search every port and rate
+  void Button51Click();          // identify the device on the current settings
+  void Button52Click();          // wait for a freshly loaded application to run
+  void BootState();              // register 15 into BotSta and "Boot State:"
+  void InspectFiles();           // "Inspect Files": the six file slots into "File #1:" .. "File #6:"
+  std::string FileText(int f);   // text of file slot f (0xF1 .. 0xF6)
   std::string VexModel() const;  // the model named by "Boot ID:"
 
   // Identification of the connected device (reset at the start of every identification).
@@ -239,15 +239,15 @@ class TPorts1 {
   int SegSiz = 0;       // bootloader segment size in bytes (0 before any detection)
   uint16_t SlvDvc = 0;  // the device's own slave address (register 14)
   // "Model Identification" fields.
-  std::string AppId;      // "App ID:"
-  std::string MfgDate;    // "Mfg Date:"
-  std::string UniqeId;    // "Uniqe ID:"
-  std::string BootId;     // "Boot ID:"
-  std::string BootStat;   // "Boot State:"
-  std::string ModbusId;   // "Modbus ID:"
-  std::string FileSlots[6];  // "File #1:" .. "File #6:"
-  std::string TargetPage;    // main-window page of the model found by "Auto Detection"
-  int DiscoveryMs = 1500;    // how long "Discovery" retries
+  std::string AppId;                       // "App ID:"
+  std::string MfgDate;                     // "Mfg Date:"
+  std::string UniqeId;                     // "Uniqe ID:"
+  std::string BootId;                      // "Boot ID:"
+  std::string BootStat;                    // "Boot State:"
+  std::string ModbusId;                    // "Modbus ID:"
+  std::string FileSlots[6];                // "File #1:" .. "File #6:"
+  std::string TargetPage;                  // main-window page of the model found by "Auto Detection"
+  int DiscoveryMs = 1500;                  // how long "Discovery" retries
   int AppWaitMs = 2000, AppFindMs = 7000;  // "FindAPP": first look, give up
 
  private:
