@@ -8,6 +8,13 @@ jobs=$(nproc)
 
 "$here/scripts/setup.sh" --deps
 
+# The code follows the committed clang-format configuration.
+unformatted=$(cd "$here" && git ls-files '*.cpp' '*.h' 2>/dev/null |
+  while read -r f; do clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || echo "$f"; done)
+if [ -n "$unformatted" ]; then
+  echo "Not formatted with clang-format (run clang-format -i on them):"; echo "$unformatted"; exit 1
+fi
+
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$here/build" -j"$jobs"
 (cd "$here/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
