@@ -404,32 +404,21 @@ void IsaEngine::Colours(int64_t now, uint64_t& red, uint64_t& grn, uint64_t& blu
   }
 }
 
-bool IsaEngine::Buzzer() const {
-  if (testing_ && (cfg_.TstBtn & cTstBuzzer)) return true;
-  const bool muted = (cfg_.HrnBtn & cHrnToggle) && !hornOn_ && (cfg_.HrnBtn & cHrnBuzzer);
+// One sounding output: on while TEST is held with its test option, off while the toggling
+// HORN has it muted, otherwise on while any input's state sounds it and it is not silenced.
+bool IsaEngine::Output(uint16_t tstBit, uint16_t hrnBit, uint64_t IsaLook::*sounds,
+                       bool Chan::*silenced) const {
+  if (testing_ && (cfg_.TstBtn & tstBit)) return true;
+  const bool muted = (cfg_.HrnBtn & cHrnToggle) && !hornOn_ && (cfg_.HrnBtn & hrnBit);
   if (muted) return false;
   for (int i = 0; i < n_; ++i)
-    if ((LookOf(i).Buz & Bit(i)) && !ch_[i].silBuz) return true;
+    if ((LookOf(i).*sounds & Bit(i)) && !(ch_[i].*silenced)) return true;
   return false;
 }
 
-bool IsaEngine::Out1() const {
-  if (testing_ && (cfg_.TstBtn & cTstOut1)) return true;
-  const bool muted = (cfg_.HrnBtn & cHrnToggle) && !hornOn_ && (cfg_.HrnBtn & cHrnOut1);
-  if (muted) return false;
-  for (int i = 0; i < n_; ++i)
-    if ((LookOf(i).Ro1 & Bit(i)) && !ch_[i].silRo1) return true;
-  return false;
-}
-
-bool IsaEngine::Out2() const {
-  if (testing_ && (cfg_.TstBtn & cTstOut2)) return true;
-  const bool muted = (cfg_.HrnBtn & cHrnToggle) && !hornOn_ && (cfg_.HrnBtn & cHrnOut2);
-  if (muted) return false;
-  for (int i = 0; i < n_; ++i)
-    if ((LookOf(i).Ro2 & Bit(i)) && !ch_[i].silRo2) return true;
-  return false;
-}
+bool IsaEngine::Buzzer() const { return Output(cTstBuzzer, cHrnBuzzer, &IsaLook::Buz, &Chan::silBuz); }
+bool IsaEngine::Out1() const { return Output(cTstOut1, cHrnOut1, &IsaLook::Ro1, &Chan::silRo1); }
+bool IsaEngine::Out2() const { return Output(cTstOut2, cHrnOut2, &IsaLook::Ro2, &Chan::silRo2); }
 
 void IsaEngine::Note(uint16_t typ, int i) {
   for (auto& [t, m] : batch_) {

@@ -162,6 +162,7 @@ class IsaEngine {
   void SilenceOne(int i, bool buz, bool ro1, bool ro2);
   bool Lit(const IsaLook& l, int i) const;
   const IsaLook& LookOf(int i) const;
+  bool Output(uint16_t tstBit, uint16_t hrnBit, uint64_t IsaLook::*sounds, bool Chan::*silenced) const;
   bool Sounding(int i) const;
   bool AutoReset(int i) const;
   void Note(uint16_t typ, int i);
