@@ -1002,44 +1002,32 @@ static int IsaSizeOf(TVexModel m, int appSof) {
   return l.isaSize;
 }
 
+// The configurator's map as the register words of one record type.
+template <class R>
+static std::vector<uint16_t> IsaWordsOf(TIsaMaps1& isa) {
+  R r;
+  isa.ReadIsa(r);
+  return ToWords(r);
+}
+
 std::vector<uint16_t> ReadIsaWords(TIsaMaps1& isa, TVexModel m, int appSof) {
   const int size = IsaSizeOf(m, appSof);
   std::vector<uint16_t> w;
   switch (m) {
-    case TVexModel::Vex324: {
-      tVex324isa r;
-      isa.ReadIsa(r);
-      w = ToWords(r);
+    case TVexModel::Vex324:
+      w = IsaWordsOf<tVex324isa>(isa);
       break;
-    }
-    case TVexModel::Vex924: {
-      tVex924isa r;
-      isa.ReadIsa(r);
-      w = ToWords(r);
+    case TVexModel::Vex924:
+      w = IsaWordsOf<tVex924isa>(isa);
       break;
-    }
-    case TVexModel::Vex932: {
-      tVex932isa r;
-      isa.ReadIsa(r);
-      w = ToWords(r);
+    case TVexModel::Vex932:
+      w = IsaWordsOf<tVex932isa>(isa);
       break;
-    }
-    case TVexModel::Vex936: {
-      tVex936isa r;
-      isa.ReadIsa(r);
-      w = ToWords(r);
+    case TVexModel::Vex936:
+      w = IsaWordsOf<tVex936isa>(isa);
       break;
-    }
     default:
-      if (size == 66) {
-        tVex216isa r;
-        isa.ReadIsa(r);
-        w = ToWords(r);
-      } else {
-        tVex216is7 r;
-        isa.ReadIsa(r);
-        w = ToWords(r);
-      }
+      w = size == 66 ? IsaWordsOf<tVex216isa>(isa) : IsaWordsOf<tVex216is7>(isa);
   }
   w.resize(static_cast<size_t>(size / 2));
   return w;
