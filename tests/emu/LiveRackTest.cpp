@@ -14,39 +14,13 @@
 #include "emu/LiveBase.h"
 #include "emu/LiveRack.h"
 #include "emu/Slave.h"
+#include "tests/emu/DeviceRig.h"
 
 namespace vex::emu {
 namespace {
 
-struct Rig {
-  std::unique_ptr<Device> d;
-  int64_t t = 0;
-
-  explicit Rig(const std::string& model) : d(MakeDevice(ModelFor(model))) {
-    d->SetBootWait(0);
-    t = d->NowMs();
-    d->Tick(t);
-  }
-  void Pass(int64_t ms) {
-    const int64_t end = t + ms;
-    while (t < end) {
-      t = std::min(end, t + 10);
-      d->Tick(t);
-    }
-  }
-  std::vector<uint16_t> Read(uint16_t a, uint16_t n, int* ex = nullptr) {
-    std::vector<uint16_t> v(n, 0);
-    const int r = d->ReadRegs(Space::Holding, a, n, v.data());
-    if (ex)
-      *ex = r;
-    else
-      EXPECT_EQ(r, 0) << "read of " << a;
-    return v;
-  }
-  uint16_t Reg(uint16_t a) { return Read(a, 1)[0]; }
-  int Write(uint16_t a, const std::vector<uint16_t>& v) {
-    return d->WriteRegs(Space::Holding, a, static_cast<uint16_t>(v.size()), v.data());
-  }
+struct Rig : DeviceRig {
+  using DeviceRig::DeviceRig;
   void Toggle(int n) {  // one input on and off again: a SET and a CLEAR event
     d->SetInput(n, true);
     Pass(20);
