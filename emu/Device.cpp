@@ -128,6 +128,11 @@ RangeOwner* Device::OwnerOf(Space s, uint32_t a) const {
 
 bool Device::Input(int n) const { return n >= 1 && n < static_cast<int>(inputs_.size()) && inputs_[n]; }
 
+bool Device::Control(const std::string& cmd, const std::string& rest, std::string& reply) {
+  if (ModelControl(cmd, rest, reply)) return true;
+  return live_ && live_->Control(cmd, rest, reply);
+}
+
 void Device::SetInput(int n, bool on) {
   if (n < 1 || n >= static_cast<int>(inputs_.size()))
     throw Exception("Input out of range [1.." + std::to_string(info_.inputs) + "]: " + std::to_string(n));

@@ -130,6 +130,13 @@ class LivePart : public RangeOwner {
   virtual void OnRestart() {}                        // the application restarted (state back to power-up)
   virtual void OnEraseEvents() {}                    // $1234, $F417 on register 15
   virtual void Tick(int64_t nowMs) { (void)nowMs; }  // called at least every 10 ms
+  // A control command of the emulator's control interface ("set", "key" ... are the
+  // server's own). Return true when the command is this part's, with the reply in `reply`
+  // ("ok ..." or "error: ..."); the device mutex is held.
+  virtual bool Control(const std::string& cmd, const std::string& rest, std::string& reply) {
+    (void)cmd, (void)rest, (void)reply;
+    return false;
+  }
 };
 
 // Defined by the live part (emu/Live.cpp); see the top of this file.
@@ -157,6 +164,9 @@ class Device {
   std::mutex& Mutex() { return mtx_; }
 
   // ---- control (call with Mutex() held) ----
+  // A control command the server does not know itself: offered to the model, then to the
+  // live part. False when neither takes it.
+  bool Control(const std::string& cmd, const std::string& rest, std::string& reply);
   void SetInput(int n, bool on);
   void SetClock(DevTime t);
   void Tick(int64_t nowMs);
@@ -195,6 +205,11 @@ class Device {
   virtual int ModelWriteFile(uint8_t file, uint32_t addr, const ByteStr& data);
   virtual void ModelTick(int64_t nowMs) { (void)nowMs; }
   virtual void ModelRestart() {}
+  // Control commands of the model itself (RTU ...): as LivePart::Control.
+  virtual bool ModelControl(const std::string& cmd, const std::string& rest, std::string& reply) {
+    (void)cmd, (void)rest, (void)reply;
+    return false;
+  }
 
   RangeOwner* OwnerOf(Space s, uint32_t a) const;
   int ReadOne(Space s, uint16_t a, uint16_t& v);

@@ -511,6 +511,7 @@ std::string EmuServer::Execute(const std::string& raw) {
       running_ = false;
       return "ok";
     }
+    if (std::string reply; d.Control(cmd, rest, reply)) return reply;
     throw Exception("Unknown command \"" + cmd + "\" (try help)");
   } catch (const std::exception& e) {
     return std::string("error: ") + e.what();
