@@ -9,6 +9,7 @@
 #include "config/EepFile.h"
 #include "config/IsaMaps.h"
 #include "config/RegMap.h"
+#include "shell/Main.h"
 
 namespace vex::cli {
 
@@ -85,7 +86,7 @@ void Preset(const ConfigOptions& o) {
                            {"LabeledEdit10", std::to_string(id)},
                            {"LabeledEdit11", det.Text()},
                            {"LabeledEdit12", clr.Text()}};
-  const TEepHeader header{"", "", "Announciator System Configuration Utility (vexcli)"};
+  const TEepHeader header{"", "", std::string(cMainCaption) + ", " + cVersionLabel};
   TEepFile(info.form).SaveConfig(o.out, header, fields, &isa);
   std::cout << "Saved \"Default - " << o.preset << "\" for " << info.shown << " (variant " << app << ") to "
             << o.out << "\n";
@@ -97,7 +98,14 @@ void Show(const ConfigOptions& o) {
   const int app = o.app >= 0 ? o.app : DefaultApp(m);
   TEepFile file(info.form);
   const std::vector<std::string> sections = TEepFile::Sections(o.file);
-  if (std::find(sections.begin(), sections.end(), info.form) == sections.end())
+  auto same = [&info](const std::string& s) {  // the loader matches section names in any case
+    return s.size() == std::string(info.form).size() &&
+           std::equal(s.begin(), s.end(), info.form, [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  if (std::none_of(sections.begin(), sections.end(), same))
     throw Exception(o.file + " holds no " + info.form + " section (sections: " + Join(sections) + ")");
 
   const auto captions = EditorFields(m);
