@@ -295,7 +295,8 @@ void TRtu3file1::CheckFiles() {
   for (int r = 1; r <= 6; ++r) {
     uint16_t w[cRtu3FileRegs];
     ports_.ModReadMulti(cRowSlot[r - 1], cRtu3FileRegs, w, false);
-    const auto cells = FileCells(FileFromWords(w));
+    Files[r - 1] = FileFromWords(w);
+    const auto cells = FileCells(Files[r - 1]);
     for (int c = 1; c <= 8; ++c) Cells[r][c] = cells[static_cast<size_t>(c - 1)];
     Touch();
   }

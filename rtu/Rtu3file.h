@@ -52,6 +52,7 @@ class TRtu3file1 {
   std::array<PlainField, 6> Names;
   static const char* NameKey(int k);  // "LabeledEdit31" ...
   std::string Cells[7][9];            // the file table, row 0 and column 0 titles
+  tRtu3file Files[6];                 // the records behind rows 1..6
   std::string StatusLine;             // the window's own status line
   std::string LinkStatus;             // the hub's status bar
   bool LinkRed = false;

@@ -173,9 +173,9 @@ void TRtu3sim1::ShowSocket(int r) {
 
 void TRtu3sim1::CheckBox1Click(bool tick) {
   StartScan = CheckBox1.Checked = tick;
-  if (main_.IsBusy(&CheckBox1, false)) return;
   if (tick) {
     try {
+      if (main_.IsBusy(&CheckBox1, false)) return;
       ports_.Button1Click();
     } catch (...) {
       StartScan = CheckBox1.Checked = false;
@@ -184,6 +184,7 @@ void TRtu3sim1::CheckBox1Click(bool tick) {
     }
     Seq = 0;
   } else {
+    if (main_.IsBusy(&CheckBox1, false)) return;
     ports_.SetConnectPort(false);
     ClearScreen();
   }

@@ -3,8 +3,6 @@
 #define SI_NO_CONVERSION   // plain UTF-8 text
 #define SI_IMPLEMENTATION  // header-only use
 #include <SimpleIni.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -299,40 +297,15 @@ std::string ForceDirIn(const std::string& home, const std::string& s) {
 std::string RtuIniPath(const std::string& home) { return ForceDirIn(home, cRtuFolder) + "/" + cRtuIni; }
 
 ByteStr ReadWholeFile(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+    throw Exception("Not a file: " + path);
   std::ifstream f(path, std::ios::binary);
   if (!f) throw Exception("Unable to open file " + path + ": " + SysMessage(errno));
   std::ostringstream s;
   s << f.rdbuf();
   if (f.bad()) throw Exception("Unable to read file " + path);
   return s.str();
-}
-
-void WriteFileAtomic(const std::string& path, const ByteStr& data) {
-  const std::string tmp = path + ".tmp" + std::to_string(getpid());
-  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw Exception("Unable to write file " + path + ": " + SysMessage(errno));
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int e = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      throw Exception("Unable to write file " + path + ": " + SysMessage(e));
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    const int e = errno;
-    ::unlink(tmp.c_str());
-    throw Exception("Unable to write file " + path + ": " + SysMessage(e));
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(tmp.c_str());
-    throw Exception("Unable to write file " + path + ": " + SysMessage(e));
-  }
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/EepFile.h"  // WriteFileAtomic
 #include "shell/Basics.h"
 
 namespace vex {
@@ -135,8 +136,6 @@ std::map<std::string, std::string> ReadIniSection(const std::string& path, const
 // atomically. A file that exists but cannot be read is refused, never rewritten.
 void WriteIniKeys(const std::string& path, const std::string& section,
                   const std::vector<std::pair<std::string, std::string>>& keys);
-// Writes bytes to a file whole and atomically (temporary file in the same folder, then rename).
-void WriteFileAtomic(const std::string& path, const ByteStr& data);
 // Reads a whole file; a missing or unreadable file raises with the system's message.
 ByteStr ReadWholeFile(const std::string& path);
 
