@@ -18,6 +18,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// End-of-reply silence on the serial line. The device's paced replies come from a thread that
+// shares a loaded machine; 10 ms keeps a late byte from ending a reply.
+constexpr int kSilenceMs = 10;
+
 struct NoDesktop : vex::IDesktop {
   bool RaiseWindow(const std::string&) override { return false; }
   bool FileExists(const std::string&) const override { return false; }
@@ -62,6 +66,7 @@ Figures Run(bool serial, size_t bytes, const std::string& dir) {
     ports.ActivePage = vex::lpComm;
     ports.ComboBox1 = emu.PtyPath();
     ports.ComboBox2Change(7);  // 115200
+    ports.LabeledEdit20 = std::to_string(kSilenceMs);
   } else {
     ports.ActivePage = vex::lpNetwork;
     ports.LabeledEdit30 = "127.0.0.1";
@@ -91,12 +96,17 @@ Figures Run(bool serial, size_t bytes, const std::string& dir) {
 
   Figures f;
   Stopwatch su, sd;
-  fm.Changed = [&] { su.Status(fm.StatusLine); };
-  fm.FileUpload(0xB10, 0xB1, up);
-  f.up = su.Seconds();
-  fm.Changed = [&] { sd.Status(fm.StatusLine); };
-  fm.FileDownload(0xF10, 0xF1, down);
-  f.down = sd.Seconds();
+  try {
+    fm.Changed = [&] { su.Status(fm.StatusLine); };
+    fm.FileUpload(0xB10, 0xB1, up);
+    f.up = su.Seconds();
+    fm.Changed = [&] { sd.Status(fm.StatusLine); };
+    fm.FileDownload(0xF10, 0xF1, down);
+    f.down = sd.Seconds();
+  } catch (const std::exception&) {
+    std::printf("%s: %s\n", serial ? "serial" : "tcp", fm.StatusLine.c_str());
+    throw;
+  }
   f.same = vex::ReadWholeFile(down) == file;
   emu.Stop();
   return f;
@@ -121,10 +131,12 @@ int main(int argc, char** argv) {
   const size_t blocks = (bytes + 63) / 64;
   // Serial frames per 64-byte block: upload request 1+8+64+2 = 75 bytes, reply 1+8+2 = 11;
   // download request 1+8+2 = 11, reply 1+4+64+2 = 71. Per block the hub keeps the line idle 5 ms
-  // before the request and waits 5 ms of silence after the reply (ComTmo at 115200).
-  const double bit = 11.0 / 115200, waits = 0.005 + 0.005;
+  // before the request and waits for the end-of-reply silence (ComTmo) after the reply.
+  const double bit = 11.0 / 115200, waits = 0.005 + kSilenceMs / 1000.0;
   const double wireUp = blocks * ((75 + 11) * bit + waits), wireDown = blocks * ((11 + 71) * bit + waits);
-  std::printf("RTU file transfer of %zu bytes (%zu blocks of 64)\n", bytes, blocks);
+  std::printf("RTU file transfer of %zu bytes (%zu blocks of 64); serial: 115200 baud, silence %d ms\n",
+              bytes, blocks, kSilenceMs);
+  std::fflush(stdout);
   int rc = 0;
   try {
     if (which != "tcp") {

@@ -133,5 +133,37 @@ TEST(RtuViews, GeneratorWindows) {
   EXPECT_EQ(ReadIniSection(r.dir.File("Brix3/Brix3prod.ini"), "ModFiles").at("CheckBox6"), "1");
 }
 
+// Under a display (xvfb-run with QT_QPA_PLATFORM=xcb) each window is shown on the screen at its
+// place and the whole screen is saved, so it can be looked at on a 1366x768 and a 1600x1000 screen.
+TEST(RtuViews, EachWindowOnTheScreen) {
+  ViewRig r;
+  r.enc.Home = r.gen.Home = r.dir.path().string();
+  Rtu3fileView f(r.fm, r.main);
+  Rtu3encapView e(r.enc, r.main);
+  Rtu3appView a(r.gen, r.main);
+  Rtu3simView s(r.sim, r.main);
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect avail = screen->availableGeometry();
+  if (avail.width() < 1366 || avail.height() < 700)
+    GTEST_SKIP() << "needs a screen of 1366x768 or more (xvfb-run)";
+  const std::string size = std::to_string(avail.width()) + "x" + std::to_string(avail.height());
+  const std::pair<QWidget*, const char*> windows[] = {
+      {&f, "rtu3file1"}, {&e, "rtu3encap1"}, {&a, "rtu3app1"}, {&s, "rtu3sim1"}};
+  for (const auto& [w, name] : windows) {
+    SCOPED_TRACE(name);
+    w->move(avail.topLeft() + QPoint(10, 10));
+    w->show();
+    Spin(150);
+    const QRect g = w->frameGeometry();
+    EXPECT_TRUE(avail.contains(g)) << name << " " << g.width() << "x" << g.height();
+    if (QGuiApplication::platformName() == "xcb") {
+      const QString dir = QString(VEX_BINARY_DIR) + "/shots";
+      screen->grabWindow(0).save(dir + "/" + name + "-screen-" + QString::fromStdString(size) + ".png");
+    }
+    w->hide();
+  }
+}
+
 }  // namespace
 }  // namespace vex
