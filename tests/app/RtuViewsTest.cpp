@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "app/AppWindows.h"
 #include "app/RtuViews.h"
 #include "tests/app/AppSupport.h"
 #include "tests/rtu/RtuRig.h"
@@ -131,6 +132,30 @@ TEST(RtuViews, GeneratorWindows) {
   SaveShot(a, "rtu3app1");
   e.hide();  // settings written
   EXPECT_EQ(ReadIniSection(r.dir.File("Brix3/Brix3prod.ini"), "ModFiles").at("CheckBox6"), "1");
+}
+
+// The main window's "Brix3" page opens the file manager ("Fw Upload") and the monitor
+// ("Simulator"); the file manager's developer buttons open the two generators.
+TEST(RtuViews, Brix3PageOpensTheRtuWindows) {
+  App();
+  fwtest::TempDir dir;
+  MapSettingsStore store;
+  NoDesktop desktop;
+  TInstances in(TStartInfo{dir.File("vexsim"), true}, store, desktop, dir.File("vexsim.ini"));
+  in.Rtu3file1.Home = in.Rtu3encap1.Home = in.Rtu3app1.Home = dir.path().string();
+  TAppWindows w(in);
+  TMainPage& brix = in.Main1.Pages[static_cast<size_t>(in.Main1.PageIndex("Brix3"))];
+  brix.FwUpload.Click();
+  EXPECT_TRUE(w.Window("Rtu3file1")->isVisible());
+  brix.Simulator.Click();
+  EXPECT_TRUE(w.Window("Rtu3sim1")->isVisible());
+  in.Rtu3file1.EncapClick();
+  in.Rtu3file1.AppClick();
+  EXPECT_TRUE(w.Window("Rtu3encap1")->isVisible());
+  EXPECT_TRUE(w.Window("Rtu3app1")->isVisible());
+  EXPECT_EQ(w.Window("Rtu3encap1")->windowTitle().toStdString(), "Rtu3 Modul Firmware Encapsulator");
+  for (const char* n : {"Rtu3file1", "Rtu3sim1", "Rtu3encap1", "Rtu3app1"}) w.Window(n)->hide();
+  EXPECT_TRUE(std::filesystem::exists(dir.File("Brix3/Brix3prod.ini"))) << "settings written on hide";
 }
 
 // Under a display (xvfb-run with QT_QPA_PLATFORM=xcb) each window is shown on the screen at its
