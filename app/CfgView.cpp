@@ -39,7 +39,7 @@ QString QtFilter(const std::string& f) {
   return out.join(";;");
 }
 
-bool Ask(QWidget* parent, TFileDialog& d, bool save) {
+bool Ask(QWidget* parent, TCfgFileDialog& d, bool save) {
   QFileDialog dlg(parent, QString::fromStdString(d.Title), QString::fromStdString(d.InitialDir),
                   QtFilter(d.Filter));
   dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -62,8 +62,8 @@ void SetBackground(QWidget* w, const QColor& c) {
   w->setPalette(p);
 }
 
-bool QtCfgDialogs::OpenFile(TFileDialog& d) { return Ask(parent_, d, false); }
-bool QtCfgDialogs::SaveFile(TFileDialog& d) { return Ask(parent_, d, true); }
+bool QtCfgDialogs::OpenFile(TCfgFileDialog& d) { return Ask(parent_, d, false); }
+bool QtCfgDialogs::SaveFile(TCfgFileDialog& d) { return Ask(parent_, d, true); }
 
 void CfgView::ViewTool::DoIdle() {
   v_.e_.DoIdle();

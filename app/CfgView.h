@@ -20,8 +20,8 @@ namespace vex {
 class QtCfgDialogs : public ICfgDialogs {
  public:
   explicit QtCfgDialogs(QWidget* parent) : parent_(parent) {}
-  bool OpenFile(TFileDialog& d) override;
-  bool SaveFile(TFileDialog& d) override;
+  bool OpenFile(TCfgFileDialog& d) override;
+  bool SaveFile(TCfgFileDialog& d) override;
 
  private:
   QWidget* parent_;

@@ -55,7 +55,7 @@ const TCfgMember& CfgMember(TVexModel m);
 
 // A file dialog of an editor. `InitialDir` and `FileName` come in as the dialog starts;
 // on true `FileName` is the chosen file.
-struct TFileDialog {
+struct TCfgFileDialog {
   std::string Title;
   std::string Filter;      // "Model Files (*.eem)|*.eem"
   std::string DefaultExt;  // "eem"
@@ -66,8 +66,8 @@ struct TFileDialog {
 class ICfgDialogs {
  public:
   virtual ~ICfgDialogs() = default;
-  virtual bool OpenFile(TFileDialog& d) = 0;  // false: cancelled
-  virtual bool SaveFile(TFileDialog& d) = 0;
+  virtual bool OpenFile(TCfgFileDialog& d) = 0;  // false: cancelled
+  virtual bool SaveFile(TCfgFileDialog& d) = 0;
 };
 
 // A labelled edit field of the editor.
@@ -151,8 +151,8 @@ class TVexCfg1 {
   ICfgDialogs* Dialogs = nullptr;  // none: the file dialogs count as cancelled
   std::string DataDir;             // folder below which the data folders live ("" the program's)
   std::string Program;             // "Program" key of the files: caption and version
-  TFileDialog ModelDialog;         // keeps its folder between uses
-  TFileDialog StoredDialog;
+  TCfgFileDialog ModelDialog;      // keeps its folder between uses
+  TCfgFileDialog StoredDialog;
 
   std::vector<TCfgEdit*> Fields();      // every labelled edit field
   std::vector<TCfgEdit*> FileFields();  // the fields loaded from a file

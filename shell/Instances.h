@@ -12,6 +12,10 @@
 #include "config/IsaMaps.h"
 #include "config/VexCfg.h"
 #include "firmware/Mixer.h"
+#include "rtu/Rtu3app.h"
+#include "rtu/Rtu3encap.h"
+#include "rtu/Rtu3file.h"
+#include "rtu/Rtu3sim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -50,7 +54,12 @@ class TInstances {
   TVex924cfg1 Vex924cfg1;
   TVex932cfg1 Vex932cfg1;
   TVex936cfg1 Vex936cfg1;
-  //       Vex308sim1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+  //       Vex308sim1 ... Vex936prod1
+  TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
+  TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
+  TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
+  TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
+  //       Vex316desk1
 
   // The configuration editors in start-up order; the one of a model (nullptr: none).
   std::vector<TVexCfg1*> Editors();

@@ -49,10 +49,10 @@ struct FakeWindow : IToolWindow {
 // Dialogs answered from a script: the file to pick, or cancel.
 struct ScriptDialogs : ICfgDialogs {
   std::string pick;  // "" cancels
-  std::vector<TFileDialog> seen;
-  bool OpenFile(TFileDialog& d) override { return Answer(d); }
-  bool SaveFile(TFileDialog& d) override { return Answer(d); }
-  bool Answer(TFileDialog& d) {
+  std::vector<TCfgFileDialog> seen;
+  bool OpenFile(TCfgFileDialog& d) override { return Answer(d); }
+  bool SaveFile(TCfgFileDialog& d) override { return Answer(d); }
+  bool Answer(TCfgFileDialog& d) {
     seen.push_back(d);
     if (pick.empty()) return false;
     d.FileName = pick;
