@@ -55,7 +55,7 @@ TEST(SimSampling, StampOfZeroIsSkippedAndTriedAgain) {
   r.s.DoSimul();
   EXPECT_EQ(r.s.Sampling->TimEss, 0);
   EXPECT_EQ(r.s.Sampling->TimEtm, 0);
-  r.s.DoSimul();  // still due: written now
+  r.s.DoSimul();                       // still due: written now
   EXPECT_EQ(r.s.Sampling->TimEss, 2);  // two ticks later
 }
 
