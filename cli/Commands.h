@@ -19,6 +19,7 @@ void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, writ
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
 void AddMonitorCommands(
-    CLI::App& app);  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
+    CLI::App& app);                  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
+void AddRtuCommands(CLI::App& app);  // rtu (RtuCommands.cpp)
 
 }  // namespace vex::cli

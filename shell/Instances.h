@@ -13,6 +13,10 @@
 #include "firmware/Mixer.h"
 #include "monitor/Vex316desk.h"
 #include "monitor/VexSim.h"
+#include "rtu/Rtu3app.h"
+#include "rtu/Rtu3encap.h"
+#include "rtu/Rtu3file.h"
+#include "rtu/Rtu3sim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -40,7 +44,7 @@ class TInstances {
   TMixer1 Mixer1;      // boot mixer: the firmware image store
   TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
   TEvent1 Event1;      // "Vex Events"
-                       //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1
+                       //       Vex308cfg1 ... Vex936prod1
   // annunciator simulators (each between its model's editor and production window)
   TVexSim Vex308sim1{SimMember("Vex308sim1"), Ports1, Main1, Event1};
   TVexSim Vex215sim1{SimMember("Vex215sim1"), Ports1, Main1, Event1};
@@ -50,7 +54,11 @@ class TInstances {
   TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
   TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
   TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
-  TVex316desk1 Vex316desk1{Ports1};  // "Vex316 Inspector"
+  TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
+  TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
+  TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
+  TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
+  TVex316desk1 Vex316desk1{Ports1};     // "Vex316 Inspector"
   // The eight simulators in the idle dispatcher's order.
   std::vector<TVexSim*> Simulators() {
     return {&Vex215sim1, &Vex216sim1, &Vex308sim1, &Vex316sim1,
