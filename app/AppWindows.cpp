@@ -42,6 +42,10 @@ static TVexCfg1* EditorOf(TInstances& in, const std::string& name) {
   return nullptr;
 }
 
+namespace {
+TVexSim* SimOf(TInstances& in, const std::string& name);
+}  // namespace
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -80,6 +84,18 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &editors_.back()->Tool());
       continue;
     }
+    if (TVexSim* sim = SimOf(in, name)) {
+      sims_.push_back(std::make_unique<SimView>(*sim, in));
+      order_.emplace_back(name, sims_.back().get());
+      in.Main1.SetTool(name, &sims_.back()->Tool());
+      continue;
+    }
+    if (name == "Vex316desk1") {
+      desk_ = std::make_unique<Vex316deskView>(in.Vex316desk1, in);
+      order_.emplace_back(name, desk_.get());
+      in.Main1.SetTool(name, &desk_->Tool());
+      continue;
+    }
     if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools
       QWidget* w = nullptr;
       IToolWindow* t = nullptr;
@@ -106,6 +122,20 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
     order_.emplace_back(name, placeholders_.back().get());
     in.Main1.SetTool(name, &placeholders_.back()->Tool());
   }
+}
+
+namespace {
+TVexSim* SimOf(TInstances& in, const std::string& name) {
+  for (TVexSim* s : in.Simulators())
+    if (s->Name == name) return s;
+  return nullptr;
+}
+}  // namespace
+
+SimView* TAppWindows::Sim(const std::string& name) const {
+  for (const auto& s : sims_)
+    if (s->Sim().Name == name) return s.get();
+  return nullptr;
 }
 
 TAppWindows::~TAppWindows() {

@@ -3,6 +3,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -46,6 +47,17 @@ std::function<TPorts1&()> AddHubOptions(CLI::App* c) {
     if (!*hub) *hub = std::make_unique<Hub>(*o);
     return (*hub)->p;
   };
+}
+
+CLI::App* LinkCommand(CLI::App& parent, const char* name, const char* help,
+                      std::function<void(TPorts1&)> body) {
+  std::shared_ptr<LinkOptions> o;
+  CLI::App* c = Command(parent, name, help, o);
+  c->callback([o, body = std::move(body)] {
+    Hub h(*o);
+    body(h.p);
+  });
+  return c;
 }
 
 void AddLinkCommands(CLI::App& app) {

@@ -440,7 +440,10 @@ std::string EmuServer::Execute(const std::string& raw) {
              "fault <kind> [fn= nth= every= times= ms= at= code= bytes=], faults, faults clear, "
              "restart, state, demo on|off, run FILE, quit; rack RTU: address A.B.C.D, errors NAME=V "
              "...|clear, "
-             "system N, irig N, socket N state= remote= trn= port= ident= operator= protocol= count= errors=";
+             "system N, irig N, socket N state= remote= trn= port= ident= operator= protocol= count= "
+             "errors=; "
+             "annunciators: output3 on|off, dx on|off, raw N|all V|auto, frontend NAME V|auto, osc NAME "
+             "V|auto";
     std::lock_guard<std::mutex> lock(dev_->Mutex());
     Device& d = *dev_;
     auto input = [&](const std::string& s) {

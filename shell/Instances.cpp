@@ -58,6 +58,8 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   for (TVexCfg1* e : Editors()) e->Program = Ports1.MainRecord;
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
+  Vex316sim1.Inspector = &Vex316desk1;
+  for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
   // rack RTU tools
   Rtu3file1.Sim = &Rtu3sim1;
   Rtu3file1.ShowWindow = [this](const std::string& name) {

@@ -12,6 +12,8 @@
 #include "config/IsaMaps.h"
 #include "config/VexCfg.h"
 #include "firmware/Mixer.h"
+#include "monitor/Vex316desk.h"
+#include "monitor/VexSim.h"
 #include "rtu/Rtu3app.h"
 #include "rtu/Rtu3encap.h"
 #include "rtu/Rtu3file.h"
@@ -54,13 +56,26 @@ class TInstances {
   TVex924cfg1 Vex924cfg1;
   TVex932cfg1 Vex932cfg1;
   TVex936cfg1 Vex936cfg1;
-  //       Vex308sim1 ... Vex936prod1
+  //       Vex308prod1 ... Vex936prod1
+  // annunciator simulators (each between its model's editor and production window)
+  TVexSim Vex308sim1{SimMember("Vex308sim1"), Ports1, Main1, Event1};
+  TVexSim Vex215sim1{SimMember("Vex215sim1"), Ports1, Main1, Event1};
+  TVexSim Vex216sim1{SimMember("Vex216sim1"), Ports1, Main1, Event1};
+  TVexSim Vex316sim1{SimMember("Vex316sim1"), Ports1, Main1, Event1};
+  TVexSim Vex324sim1{SimMember("Vex324sim1"), Ports1, Main1, Event1};
+  TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
+  TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
+  TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
   TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
   TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
   TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
   TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
-  //       Vex316desk1
-
+  TVex316desk1 Vex316desk1{Ports1};     // "Vex316 Inspector"
+  // The eight simulators in the idle dispatcher's order.
+  std::vector<TVexSim*> Simulators() {
+    return {&Vex215sim1, &Vex216sim1, &Vex308sim1, &Vex316sim1,
+            &Vex324sim1, &Vex924sim1, &Vex932sim1, &Vex936sim1};
+  }
   // The configuration editors in start-up order; the one of a model (nullptr: none).
   std::vector<TVexCfg1*> Editors();
   TVexCfg1* Editor(TVexModel m);
