@@ -1,5 +1,6 @@
 #include "emu/LiveRack.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace vex::emu {
@@ -169,7 +170,7 @@ int RackModule::ReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& ou
   PutLe16(b, StaFlg());
   for (int g = 0; g < 3; ++g) PutLe16(b, GroupWord(onn, g));
   for (const tVexEvn& e : log_.From(seq, cSekRecords)) EventLog::AppendSek(e, b);
-  out.append(b, 0, std::min<size_t>(b.size(), count));
+  out.append(b, 0, std::min<size_t>({b.size(), count, streamCut_}));
   return exNone;
 }
 
@@ -189,13 +190,19 @@ void RackModule::Tick(int64_t now) {
 }
 
 bool RackModule::Control(const std::string& cmd, const std::string& rest, std::string& reply) {
-  if (cmd != "slot" && cmd != "outfault" && cmd != "irig") return false;
+  if (cmd != "slot" && cmd != "outfault" && cmd != "irig" && cmd != "stream") return false;
   try {
-    if (!IoModule()) throw Exception("\"" + cmd + "\": the 48-input module has no output slots");
     std::istringstream in(rest);
     std::string a, b, more;
     in >> a >> b >> more;
     if (!more.empty()) throw Exception("Too many arguments: " + rest);
+    if (cmd == "stream") {
+      if (!b.empty() || a.empty()) throw Exception("stream N|full");
+      streamCut_ = a == "full" ? 255 : static_cast<size_t>(Number(a, 0, 255, "Stream reply size"));
+      reply = "ok";
+      return true;
+    }
+    if (!IoModule()) throw Exception("\"" + cmd + "\": the 48-input module has no output slots");
     if (cmd == "slot") {
       if (a.empty()) {
         reply = "ok";

@@ -10,6 +10,9 @@
 //   outfault N on|off    output N (1..48) fails: shown as a fault and no longer driven;
 //                        "outfault clear" mends them all
 //   irig on|off          an IRIG-B time signal is received and locked (StaFlg 0x40)
+// and of both modules:
+//   stream N|full        replies of the sequence stream carry at most N bytes (a module whose
+//                        buffer holds less than was asked for), or all that was asked for
 #pragma once
 
 #include <array>
@@ -70,6 +73,7 @@ class RackModule : public LiveBase {
   // restart keeps them, like the cards in the slots.
   std::array<uint16_t, 3> failed_{};
   bool irig_ = false;
+  size_t streamCut_ = 255;  // most bytes a stream reply carries
   std::array<std::array<int64_t, 16>, 3> pulEnd_{};
 };
 

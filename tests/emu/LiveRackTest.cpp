@@ -166,6 +166,26 @@ TEST(LiveRack, StreamThroughTheExtendedReadFunction) {
   EXPECT_EQ(first.Dif01, 0x0010);
 }
 
+TEST(LiveRack, StreamRepliesCutByTheBench) {
+  Rig r("tord48");
+  for (int k = 0; k < 3; ++k) r.Toggle(k + 1);  // events 2..7: a full reply is 124 bytes
+  const std::pair<const char*, size_t> cuts[] = {{"0", 0}, {"10", 10}, {"16", 16}, {"51", 51}, {"full", 124}};
+  for (const auto& [arg, bytes] : cuts) {
+    std::string reply;
+    ASSERT_TRUE(r.d->Control("stream", arg, reply));
+    EXPECT_EQ(reply, "ok");
+    ByteStr out;
+    ASSERT_EQ(r.d->ReadFile(0, 1, 124, out), 0);
+    EXPECT_EQ(out.size(), bytes) << arg;
+  }
+  std::string reply;
+  ASSERT_TRUE(r.d->Control("stream", "256", reply));
+  EXPECT_EQ(reply, "error: Stream reply size out of range [0..255]: 256");
+  Rig io("vald3");
+  ASSERT_TRUE(io.d->Control("stream", "20", reply));
+  EXPECT_EQ(reply, "ok") << "both modules stream";
+}
+
 struct SlotCase {
   const char* name;
   int slot;
