@@ -145,7 +145,7 @@ void IsaEngine::Enter(int i, IsaPhase p, int64_t now, bool fresh) {
   Chan& c = ch_[i];
   c.phase = p;
   if (fresh) {
-    c.silBuz = c.silRo1 = c.silRo2 = false;
+    c.silBuz = c.silRo1 = c.silRo2 = c.silenced = false;
     c.since = now;
   }
 }
@@ -192,7 +192,7 @@ void IsaEngine::Changed(int i, int64_t now) {
       } else if (Lit(cfg_.Rng, i)) {
         Enter(i, IsaPhase::Ringback, now, true);
         Note(evRingback, i);
-      } else if (AutoReset(i)) {
+      } else if (AutoReset(i) || !Lit(cfg_.Ack, i)) {  // no lock-in: nothing left to show
         Enter(i, IsaPhase::Normal, now, true);
         Note(evNormal, i);
       } else {  // manual reset: held until RESET
@@ -216,12 +216,13 @@ void IsaEngine::AckOne(int i, int64_t now) {
     case IsaPhase::Alarm:
     case IsaPhase::Momentary: {
       const bool pushSilence = !(cfg_.HrnBtn & cHrnToggle);
-      if ((cfg_.SilLck & Bit(i)) && pushSilence && Sounding(i)) return;  // silence first
+      // silence first: once HORN has acted, outputs it does not silence keep sounding
+      if ((cfg_.SilLck & Bit(i)) && pushSilence && Sounding(i) && !c.silenced) return;
       if (c.phase == IsaPhase::Alarm) {
         Enter(i, IsaPhase::Acked, now, true);
       } else if (Lit(cfg_.Rng, i)) {
         Enter(i, IsaPhase::Ringback, now, true);
-      } else if (AutoReset(i)) {
+      } else if (AutoReset(i) || !Lit(cfg_.Ack, i)) {
         Enter(i, IsaPhase::Normal, now, true);
       } else {
         Enter(i, IsaPhase::Acked, now, true);  // acknowledged, waiting for RESET
@@ -250,6 +251,7 @@ void IsaEngine::SilenceOne(int i, bool buz, bool ro1, bool ro2) {
   c.silBuz = c.silBuz || buz;
   c.silRo1 = c.silRo1 || ro1;
   c.silRo2 = c.silRo2 || ro2;
+  c.silenced = true;
 }
 
 void IsaEngine::Key(IsaKey k, int64_t now) {
@@ -367,10 +369,12 @@ uint64_t IsaEngine::Mom() const {
   return Mask(n_, [&](int i) { return ch_[i].phase == IsaPhase::Momentary; });
 }
 uint64_t IsaEngine::Ack() const {
-  return Mask(n_, [&](int i) { return ch_[i].phase == IsaPhase::Acked; });
+  return Mask(n_, [&](int i) { return ch_[i].phase == IsaPhase::Acked && ch_[i].onn; });
 }
 uint64_t IsaEngine::Rnb() const {
-  return Mask(n_, [&](int i) { return ch_[i].phase == IsaPhase::Ringback; });
+  return Mask(n_, [&](int i) {
+    return ch_[i].phase == IsaPhase::Ringback || (ch_[i].phase == IsaPhase::Acked && !ch_[i].onn);
+  });
 }
 
 IsaPhase IsaEngine::Phase(int n) const { return n >= 1 && n <= n_ ? ch_[n - 1].phase : IsaPhase::Normal; }

@@ -70,7 +70,7 @@ struct IsaDelayGroup {
 // The whole sequence configuration in model-independent form.
 struct IsaConfig {
   IsaLook Alm, Mom, Ack, Rng;  // First Alarm, Momentary, Acknowledged, Ring Back
-  uint64_t SilLck = 0;         // silence interlock: ACK refused while the alarm still sounds
+  uint64_t SilLck = 0;         // silence interlock: ACK refused until HORN silenced the alarm
   uint64_t AutRes = 0;         // automatic reset (ignored for inputs with a lit Ring Back)
   uint64_t InpInv = 0;         // normally closed contacts
   uint16_t AlmTim = 0;         // auto alarm silence, seconds (0 = off)
@@ -130,8 +130,8 @@ class IsaEngine {
   uint64_t Sil() const;  // sounding: an audible of its state is not silenced
   uint64_t Alm() const;
   uint64_t Mom() const;
-  uint64_t Ack() const;
-  uint64_t Rnb() const;
+  uint64_t Ack() const;  // acknowledged and still abnormal
+  uint64_t Rnb() const;  // ringback, or acknowledged and back to normal (waiting for RESET)
   // Lamp drive at time `now` (flashing lamps are dark in their off half).
   void Colours(int64_t now, uint64_t& red, uint64_t& grn, uint64_t& blu) const;
   bool Buzzer() const;
@@ -148,7 +148,8 @@ class IsaEngine {
     int64_t pend = -1;  // time the target started to differ from onn, -1 none
     IsaPhase phase = IsaPhase::Normal;
     bool silBuz = false, silRo1 = false, silRo2 = false;
-    int64_t since = 0;  // start of the alert (First Alarm/Momentary) or of Ring Back
+    bool silenced = false;  // HORN (or the auto silence) has acted on this alert
+    int64_t since = 0;      // start of the alert (First Alarm/Momentary) or of Ring Back
   };
 
   bool Target(int i) const;

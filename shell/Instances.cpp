@@ -46,6 +46,8 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
+  Vex316sim1.Inspector = &Vex316desk1;
+  for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
 }
 
 TInstances::~TInstances() {

@@ -5,11 +5,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comm/Event.h"
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
 #include "firmware/Mixer.h"
+#include "monitor/Vex316desk.h"
+#include "monitor/VexSim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -37,7 +40,22 @@ class TInstances {
   TMixer1 Mixer1;      // boot mixer: the firmware image store
   TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
   TEvent1 Event1;      // "Vex Events"
-                       //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+                       //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1
+  // annunciator simulators (each between its model's editor and production window)
+  TVexSim Vex308sim1{SimMember("Vex308sim1"), Ports1, Main1, Event1};
+  TVexSim Vex215sim1{SimMember("Vex215sim1"), Ports1, Main1, Event1};
+  TVexSim Vex216sim1{SimMember("Vex216sim1"), Ports1, Main1, Event1};
+  TVexSim Vex316sim1{SimMember("Vex316sim1"), Ports1, Main1, Event1};
+  TVexSim Vex324sim1{SimMember("Vex324sim1"), Ports1, Main1, Event1};
+  TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
+  TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
+  TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
+  TVex316desk1 Vex316desk1{Ports1};  // "Vex316 Inspector"
+  // The eight simulators in the idle dispatcher's order.
+  std::vector<TVexSim*> Simulators() {
+    return {&Vex215sim1, &Vex216sim1, &Vex308sim1, &Vex316sim1,
+            &Vex324sim1, &Vex924sim1, &Vex932sim1, &Vex936sim1};
+  }
 
  private:
   bool down_ = false;

@@ -29,7 +29,7 @@ IsaConfig Base() {
   return c;
 }
 
-enum class Kind { AutoReset, ManualReset, Ringback, SilenceInterlock };
+enum class Kind { AutoReset, ManualReset, Ringback, SilenceInterlock, NoLockin };
 
 IsaConfig ConfigFor(Kind k) {
   IsaConfig c = Base();
@@ -45,6 +45,9 @@ IsaConfig ConfigFor(Kind k) {
       break;
     case Kind::SilenceInterlock:
       c.SilLck = kAll;
+      break;
+    case Kind::NoLockin:
+      c.Ack = {};  // acknowledged alarms are dark
       break;
   }
   return c;
@@ -96,11 +99,12 @@ const Scenario kScenarios[] = {
          {Act::On, 1, 1, 0, 0, 0, 1, 1, {{evAlarm, 1}}},
          {Act::Ack, 0, 0, 0, 1, 0, 1, 0, {{evAcknowledge, 1}}},
          {Act::Reset, 0, 0, 0, 1, 0, 1, 0, {}},  // RESET cannot clear an abnormal input
-         {Act::Off, 1, 0, 0, 1, 0, 0, 0, {{evClear, 1}}},
+         // acknowledged and back to normal shows as ringback until RESET
+         {Act::Off, 1, 0, 0, 0, 1, 0, 0, {{evClear, 1}}},
          {Act::Reset, 0, 0, 0, 0, 0, 0, 0, {{evReset, 1}}},
          {Act::On, 3, 4, 0, 0, 0, 4, 4, {{evAlarm, 4}}},
          {Act::Off, 3, 0, 4, 0, 0, 0, 4, {{evMomentary, 4}}},
-         {Act::Ack, 0, 0, 0, 4, 0, 0, 0, {{evAcknowledge, 4}}},  // held until RESET
+         {Act::Ack, 0, 0, 0, 0, 4, 0, 0, {{evAcknowledge, 4}}},  // held until RESET
          {Act::Reset, 0, 0, 0, 0, 0, 0, 0, {{evReset, 4}}},
      }},
     {"Ringback",
@@ -129,6 +133,18 @@ const Scenario kScenarios[] = {
          {Act::Ack, 0, 1, 0, 0, 0, 1, 1, {}},  // still sounding: ACK refused
          {Act::Horn, 0, 1, 0, 0, 0, 1, 0, {}},
          {Act::Ack, 0, 0, 0, 1, 0, 1, 0, {{evAcknowledge, 1}}},
+     }},
+    {"NoLockin",
+     Kind::NoLockin,
+     {
+         {Act::On, 1, 1, 0, 0, 0, 1, 1, {{evAlarm, 1}}},
+         {Act::Ack, 0, 0, 0, 1, 0, 1, 0, {{evAcknowledge, 1}}},
+         {Act::Off, 1, 0, 0, 0, 0, 0, 0, {{evNormal, 1}}},  // not locked in, dark
+         {Act::On, 1, 1, 0, 0, 0, 1, 1, {{evAlarm, 1}}},    // the next alarm flashes and sounds
+         {Act::On, 2, 3, 0, 0, 0, 3, 3, {{evAlarm, 2}}},
+         {Act::Off, 2, 1, 0, 0, 0, 1, 1, {{evNormal, 2}}},  // an unacknowledged one goes with its cause
+         {Act::Ack, 0, 0, 0, 1, 0, 1, 0, {{evAcknowledge, 1}}},
+         {Act::On, 2, 2, 0, 1, 0, 3, 2, {{evAlarm, 2}}},
      }},
 };
 
@@ -177,6 +193,25 @@ TEST_P(IsaSequence, StatusAndEventsFollowEachStep) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, IsaSequence, ::testing::ValuesIn(kScenarios),
                          [](const auto& i) { return std::string(i.param.name); });
+
+TEST(IsaEngine, SilenceInterlockAcceptsAckOnceHornWasPressed) {
+  IsaConfig c = ConfigFor(Kind::SilenceInterlock);
+  c.HrnBtn = cHrnBuzzer;  // HORN leaves output 1 sounding
+  Rig r(c);
+  r.e.SetField(1, true, r.t);
+  r.e.Key(IsaKey::Ack, r.t + 10);
+  EXPECT_EQ(r.e.Alm(), 1u) << "ACK before HORN is refused";
+  r.e.Key(IsaKey::Horn, r.t + 20);
+  EXPECT_FALSE(r.e.Buzzer());
+  EXPECT_TRUE(r.e.Out1());
+  r.e.Key(IsaKey::Ack, r.t + 30);
+  EXPECT_EQ(r.e.Alm(), 0u);
+  EXPECT_EQ(r.e.Ack(), 1u);
+  // a new alert needs HORN again
+  r.e.SetField(2, true, r.t + 40);
+  r.e.Key(IsaKey::Ack, r.t + 50);
+  EXPECT_EQ(r.e.Alm(), 2u);
+}
 
 TEST(IsaEngine, InvertedInputAlarmsWhenTheContactOpens) {
   IsaConfig c = ConfigFor(Kind::ManualReset);
