@@ -58,6 +58,13 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &event_->Tool());
       continue;
     }
+    if (name == "Vex733sim1" || name == "Vex748sim1") {  // the core screen stays the main window's tool
+      const bool io = name == "Vex733sim1";
+      TRackSim& sim = io ? static_cast<TRackSim&>(in.Vex733sim1) : in.Vex748sim1;
+      racks_.push_back(std::make_unique<RackSimView>(sim, io ? &in.Vex733sim1 : nullptr, in.Main1));
+      order_.emplace_back(name, racks_.back().get());
+      continue;
+    }
     placeholders_.push_back(std::make_unique<PlaceholderView>(name, caption));
     order_.emplace_back(name, placeholders_.back().get());
     in.Main1.SetTool(name, &placeholders_.back()->Tool());

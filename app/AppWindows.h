@@ -12,6 +12,7 @@
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
+#include "app/RackSimView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
 
@@ -42,6 +43,7 @@ class TAppWindows {
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
+  std::vector<std::unique_ptr<RackSimView>> racks_;  // Vex733sim1, Vex748sim1
   std::vector<std::pair<std::string, QWidget*>> order_;
 };
 

@@ -12,6 +12,8 @@
 #include "config/IsaMaps.h"
 #include "firmware/Mixer.h"
 #include "monitor/Vex316desk.h"
+#include "monitor/Vex733sim.h"
+#include "monitor/Vex748sim.h"
 #include "monitor/VexSim.h"
 #include "shell/Main.h"
 
@@ -47,6 +49,8 @@ class TInstances {
   TVexSim Vex216sim1{SimMember("Vex216sim1"), Ports1, Main1, Event1};
   TVexSim Vex316sim1{SimMember("Vex316sim1"), Ports1, Main1, Event1};
   TVexSim Vex324sim1{SimMember("Vex324sim1"), Ports1, Main1, Event1};
+  TVex733sim1 Vex733sim1{Ports1, Main1, Event1};  // "Vald-3 Simulator"
+  TVex748sim1 Vex748sim1{Ports1, Main1, Event1};  // "Vex748 Simulator"
   TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
   TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
   TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
