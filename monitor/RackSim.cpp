@@ -14,6 +14,8 @@ const TRackMember cVex733Member{
 TRackSim::TRackSim(const TRackMember& m, TPorts1& ports, TMain1& main, TEvent1& event)
     : TSimScreen(m.Name, m.Caption, ports, main, event), Def(m), Sta(static_cast<size_t>(m.StaWords), 0) {
   Button5.OnClick = [this](TControl&) { ShowEventsClick(); };
+  // The time line's "Elapsed" counts from the start of the scan until "Sync Time" sets it anew.
+  BeforeDiscovery = [this] { TimElp = Clock->Now(); };
 }
 
 TFamily TRackSim::Family() const {

@@ -101,6 +101,7 @@ TEST(Vex748Sim, StatusPollOfEarlyEditionsShowsInputsAndEvents) {
   for (const char* ch : {"SET Channel=1\n", "SET Channel=17\n", "SET Channel=48\n"})
     EXPECT_NE(all.find(ch), std::string::npos) << ch << " in\n" << all;
   EXPECT_EQ(r.sim->TimeLine.rfind("Read=", 0), 0u) << r.sim->TimeLine;
+  EXPECT_NE(r.sim->TimeLine.find("  Elapsed=00:00:"), std::string::npos) << "counted from the scan's start";
 }
 
 TEST(Vex748Sim, SekansEditionIsNeverStatusPolled) {
