@@ -4,23 +4,21 @@
 // Pictures of both panels go to build/shots/ (under xvfb-run with QT_QPA_PLATFORM=xcb also the
 // whole screen).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/AppWindows.h"
 #include "tests/app/AppSupport.h"
-#include "tests/emu/EmuHelp.h"
+#include "tests/monitor/SimRig.h"
 
 namespace vex {
 namespace {
 
 using namespace testing_app;
-namespace fs = std::filesystem;
 
 struct RackViewCase {
   const char* model;
@@ -34,23 +32,13 @@ class RackSimViewTest : public ::testing::TestWithParam<RackViewCase> {
  protected:
   void SetUp() override {
     App();
-    fs::create_directories(dir);
-    emu = emu::test::StartEmu(GetParam().model);
-    in = std::make_unique<TInstances>(TStartInfo{(dir / "vexsim").string(), false}, store, desktop,
-                                      (dir / "vexsim.ini").string());
-    TPorts1& p = in->Ports1;
-    p.ActivePage = lpNetwork;
-    p.LabeledEdit30 = "127.0.0.1";
-    p.LabeledEdit31 = std::to_string(emu->TcpPort());
-    p.LabeledEdit33 = "5";
-    p.LabeledEdit34 = "500";
+    rig = std::make_unique<simtest::SimRig>(GetParam().model);
+    in = rig->in.get();
     windows = std::make_unique<TAppWindows>(*in);
   }
   void TearDown() override {
     windows.reset();
-    in.reset();
-    emu.reset();
-    fs::remove_all(dir);
+    rig.reset();
   }
   RackSimView& View() { return *static_cast<RackSimView*>(windows->Window(GetParam().window)); }
   TRackSim& Sim() {
@@ -66,13 +54,10 @@ class RackSimViewTest : public ::testing::TestWithParam<RackViewCase> {
     }
     return false;
   }
-  void Emu(const std::string& line) { ASSERT_EQ(emu->Control(line).rfind("ok", 0), 0u) << line; }
+  void Emu(const std::string& line) { rig->Emu(line); }
 
-  fs::path dir = fs::temp_directory_path() / ("vexsim-rackview-" + std::to_string(::getpid()));
-  MapSettingsStore store;
-  NoDesktop desktop;
-  std::unique_ptr<emu::EmuServer> emu;
-  std::unique_ptr<TInstances> in;
+  std::unique_ptr<simtest::SimRig> rig;  // the simulated module and the instances
+  TInstances* in = nullptr;
   std::unique_ptr<TAppWindows> windows;
 };
 
