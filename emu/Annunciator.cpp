@@ -168,6 +168,7 @@ uint16_t Annunciator::StaFlg() const {
   if (engine_.HornEnabled()) f |= cHrnEnb;
   if (engine_.Out1()) f |= cOt1Onn;
   if (engine_.Out2()) f |= cOt2Onn;
+  if (faultOut_) f |= cOtsOnn;
   if (Family216(m_.model)) {
     if (timVld_) f |= cTimVld;
     if (lastStamp_ >= 0 && Now() - lastStamp_ <= cStampSyncMs) f |= cTimSyn2;
@@ -266,6 +267,7 @@ uint16_t Annunciator::RingWord(uint16_t k) const {
 }
 
 uint16_t Annunciator::TunWord(uint16_t k) const {
+  if (auto it = tunSet_.find(k); it != tunSet_.end()) return it->second;
   const int64_t lap = lastStamp_ < 0 ? 0 : std::min<int64_t>(Now() - lastStamp_, 0xFFFF);
   const bool syncing = lastStamp_ >= 0 && Now() - lastStamp_ <= cStampSyncMs;
   const int16_t w[13] = {1024,
@@ -285,6 +287,7 @@ uint16_t Annunciator::TunWord(uint16_t k) const {
 }
 
 uint16_t Annunciator::ExoWord(uint16_t k) const {
+  if (auto it = exoSet_.find(k); it != exoSet_.end()) return it->second;
   const bool ext = m_.AppSof() == 22;
   const uint16_t w[6] = {static_cast<uint16_t>(ext ? 0x70 : 0x60),
                          static_cast<uint16_t>(ext ? 0x70 : 0x60),
@@ -296,6 +299,7 @@ uint16_t Annunciator::ExoWord(uint16_t k) const {
 }
 
 uint16_t Annunciator::ValWord(uint16_t k) const {
+  if (auto it = valSet_.find(k); it != valSet_.end()) return it->second;
   const int64_t now = Now();
   const uint16_t j = Wobble(k, now);
   const uint16_t fvr = set_[0], vol = set_[1], emp = set_[2], dvs = set_[3];
@@ -507,6 +511,110 @@ int Annunciator::OnKey(uint16_t code) {
   static constexpr IsaKey kKeys[5] = {IsaKey::Reset, IsaKey::Horn, IsaKey::Test, IsaKey::Ack, IsaKey::TestUp};
   engine_.Key(kKeys[(code - base) / step], now);
   return exNone;
+}
+
+namespace {
+
+// Names of the words of the analog values after the 16 raw channels, of the tuning block and
+// of the oscillator registers, as the control commands take them.
+const char* const kValNames[19] = {"NtcRaw1", "NtcRaw2", "NtcRaw3", "NtcRaw4", "RefSet", "RefAdc", "RefVal",
+                                   "LthAdc",  "LthVal",  "CurSet",  "CurVal",  "DvsCur", "PwmVal", "CecAdc",
+                                   "CecVal",  "CtrVal",  "PwrVal",  "SupAdc",  "SupVal"};
+const char* const kTunNames[13] = {"EepSiz", "OscTun", "TimDif", "TimLap", "TimVar", "OscNxt", "OscNx1",
+                                   "OscNx2", "OscNx3", "TimMnr", "OscErr", "OscOfs", "TimMea"};
+const char* const kExoNames[6] = {"OscCon1", "OscCon2", "OscCon3", "OscStat", "OscEnb", "OscFrq"};
+
+template <size_t N>
+int NameIndex(const char* const (&names)[N], const std::string& s) {
+  for (size_t i = 0; i < N; ++i)
+    if (s == names[i]) return static_cast<int>(i);
+  return -1;
+}
+
+// "NAME VALUE" or "NAME auto": the value (-1 for auto); a signed value is taken as its 16 bits.
+bool ValueArg(const std::string& rest, std::string& name, int& value) {
+  const size_t sp = rest.find(' ');
+  if (sp == std::string::npos) return false;
+  name = rest.substr(0, sp);
+  const std::string v = rest.substr(sp + 1);
+  if (v == "auto") {
+    value = -1;
+    return true;
+  }
+  int64_t x = 0;
+  if (!TryStrToInt(v, x) || x < -32768 || x > 65535) return false;
+  value = static_cast<int>(static_cast<uint16_t>(x));
+  return true;
+}
+
+void SetOrClear(std::map<uint16_t, uint16_t>& m, uint16_t k, int value) {
+  if (value < 0)
+    m.erase(k);
+  else
+    m[k] = static_cast<uint16_t>(value);
+}
+
+}  // namespace
+
+bool Annunciator::Control(const std::string& cmd, const std::string& rest, std::string& reply) {
+  if (cmd == "output3") {
+    if (rest != "on" && rest != "off") {
+      reply = "error: output3 on|off";
+    } else {
+      faultOut_ = rest == "on";
+      reply = "ok";
+    }
+    return true;
+  }
+  if (cmd == "dx") {
+    if (rest != "on" && rest != "off") {
+      reply = "error: dx on|off";
+    } else {
+      engine_.SetVirtualMode(rest == "on", Now());
+      reply = "ok";
+    }
+    return true;
+  }
+  const bool raw = cmd == "raw", fe = cmd == "frontend", osc = cmd == "osc";
+  if (!raw && !fe && !osc) return false;
+  if ((raw || fe) && !hasAnalog_) {
+    reply = "error: this model has no analog front end";
+    return true;
+  }
+  if (osc && !hasRing_) {
+    reply = "error: this model has no oscillator block";
+    return true;
+  }
+  std::string name;
+  int value = 0;
+  if (!ValueArg(rest, name, value)) {
+    reply = "error: " + cmd + " NAME VALUE|auto";
+    return true;
+  }
+  reply = "ok";
+  if (raw) {
+    int64_t n = 0;
+    if (name == "all") {
+      for (uint16_t k = 0; k < 16; ++k) SetOrClear(valSet_, k, value);
+    } else if (TryStrToInt(name, n) && n >= 1 && n <= 16) {
+      SetOrClear(valSet_, static_cast<uint16_t>(n - 1), value);
+    } else {
+      reply = "error: channel out of range [1..16]: " + name;
+    }
+  } else if (fe) {
+    const int i = NameIndex(kValNames, name);
+    if (i < 0)
+      reply = "error: unknown value " + name;
+    else
+      SetOrClear(valSet_, static_cast<uint16_t>(16 + i), value);
+  } else if (const int t = NameIndex(kTunNames, name); t >= 0) {
+    SetOrClear(tunSet_, static_cast<uint16_t>(t), value);
+  } else if (const int x = NameIndex(kExoNames, name); x >= 0) {
+    SetOrClear(exoSet_, static_cast<uint16_t>(x), value);
+  } else {
+    reply = "error: unknown oscillator value " + name;
+  }
+  return true;
 }
 
 void Annunciator::OnEraseEvents() {

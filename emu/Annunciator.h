@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "emu/LiveBase.h"
@@ -42,6 +44,9 @@ class Annunciator : public LiveBase {
   void AfterWrite(Space s, uint32_t first, uint32_t count) override;
   int OnKey(uint16_t code) override;
   void OnEraseEvents() override;
+  // Control commands of the panel: "output3 on|off", "dx on|off", "raw N|all V|auto",
+  // "frontend NAME V|auto", "osc NAME V|auto" (see the help text in Control).
+  bool Control(const std::string& cmd, const std::string& rest, std::string& reply) override;
 
   StatusKind Status() const { return status_; }
   uint16_t StatusAt() const { return statusAt_; }
@@ -95,6 +100,12 @@ class Annunciator : public LiveBase {
   std::array<uint16_t, 4> set_{4096, 5, 15, 0};
 
   std::array<uint16_t, 8> remote_{};
+
+  // values set through the control interface
+  bool faultOut_ = false;                // the third output (FAULT / WDstat)
+  std::map<uint16_t, uint16_t> valSet_;  // word of tVex316val -> value
+  std::map<uint16_t, uint16_t> tunSet_;  // word of the tuning block -> value
+  std::map<uint16_t, uint16_t> exoSet_;  // oscillator register -> value
 };
 
 }  // namespace vex::emu

@@ -428,7 +428,8 @@ std::string EmuServer::Execute(const std::string& raw) {
     if (cmd == "help")
       return "ok commands: set N|all, clear N|all, toggle N, inputs, key reset|horn|test|ack|untest|N, "
              "fault <kind> [fn= nth= every= times= ms= at= code= bytes=], faults, faults clear, "
-             "restart, state, demo on|off, run FILE, quit";
+             "restart, state, demo on|off, run FILE, quit; annunciators: output3 on|off, dx on|off, "
+             "raw N|all V|auto, frontend NAME V|auto, osc NAME V|auto";
     std::lock_guard<std::mutex> lock(dev_->Mutex());
     Device& d = *dev_;
     auto input = [&](const std::string& s) {
