@@ -2,11 +2,22 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
+
+namespace vex {
+class TPorts1;
+}
 
 namespace vex::cli {
+
+// A subcommand of `parent` with the connection options (--port, --tcp, --log ...); on its turn
+// `body` runs on a fresh hub set up from the settings file and those options (LinkCommands.cpp).
+CLI::App* LinkCommand(CLI::App& parent, const char* name, const char* help,
+                      std::function<void(TPorts1&)> body);
 
 void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, write, ... (LinkCommands.cpp)
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
+void AddRackCommands(CLI::App& app);      // rack out, rack pulse (RackCommands.cpp)
 
 }  // namespace vex::cli

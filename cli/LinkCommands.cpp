@@ -3,6 +3,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -120,6 +121,17 @@ CLI::App* Command(CLI::App& app, const char* name, const char* help, std::shared
 }
 
 }  // namespace
+
+CLI::App* LinkCommand(CLI::App& parent, const char* name, const char* help,
+                      std::function<void(TPorts1&)> body) {
+  std::shared_ptr<LinkOptions> o;
+  CLI::App* c = Command(parent, name, help, o);
+  c->callback([o, body = std::move(body)] {
+    Hub h(*o);
+    body(h.p);
+  });
+  return c;
+}
 
 void AddLinkCommands(CLI::App& app) {
   // ports

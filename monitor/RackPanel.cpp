@@ -96,6 +96,13 @@ bool TVex733Boxes::Ramp() {
   return changed;
 }
 
+void TVex733Boxes::Command(int n, bool pulse, bool on) {
+  const int w = (n - 1) / 16;
+  CmdTag = RackTag(pulse ? 6 + w : w, (n - 1) % 16);
+  CmdChk = on;
+  CmdFlg = true;
+}
+
 uint16_t TVex733Boxes::CmdWord(uint16_t word) const {
   const auto m = static_cast<uint16_t>(1u << TagBit(CmdTag));
   return static_cast<uint16_t>(CmdChk ? word | m : word & ~m);

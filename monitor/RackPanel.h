@@ -112,6 +112,9 @@ class TVex733Boxes {
   // The user enters an "Out" box of a group: its override box goes grey (stops its ramp).
   void Enter(int outIndex);
   void SetOverride(int group, TTri state) { Override[static_cast<size_t>(group)] = state; }
+  // Records a command as a box of output n (1..48) would: its "Out" box set to `on`, or its
+  // "T" box ticked (`pulse`). Outputs without a box on the panel take the same command form.
+  void Command(int n, bool pulse, bool on);
   // Every box to its bit of the status record (`sta`, 25 words), not taken as clicks.
   void FromStatus(const std::vector<uint16_t>& sta);
   // One idle pass of the ramps: per group at most one "Out" box ticked (override ticked) or

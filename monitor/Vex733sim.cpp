@@ -29,12 +29,18 @@ void TVex733sim1::DoSimul() {
   Notify();
 }
 
+uint16_t SendBoxCommand(TPorts1& ports, const TVex733Boxes& b) {
+  const uint16_t reg = b.CmdReg();
+  uint16_t word = 0;
+  if (b.CmdReadsFirst()) word = static_cast<uint16_t>(ports.ModRead(reg, false));
+  word = b.CmdWord(word);
+  ports.ModWrite(reg, word, true);
+  return word;
+}
+
 void TVex733sim1::SendCommand() {
   if (!Boxes.CmdFlg) return;
-  const uint16_t reg = Boxes.CmdReg();
-  uint16_t word = 0;
-  if (Boxes.CmdReadsFirst()) word = static_cast<uint16_t>(Ports.ModRead(reg, false));
-  Ports.ModWrite(reg, Boxes.CmdWord(word), true);
+  SendBoxCommand(Ports, Boxes);
   Boxes.CmdFlg = false;
 }
 

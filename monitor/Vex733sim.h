@@ -12,6 +12,11 @@
 
 namespace vex {
 
+// Sends the pending command of `b` as the screen does at the end of a poll: an "Out" box reads
+// its command word (64..66) and writes it back with its bit changed; a "T" box writes only its
+// own bit to 70..72. Returns the word written.
+uint16_t SendBoxCommand(TPorts1& ports, const TVex733Boxes& b);
+
 class TVex733sim1 : public TRackSim {
  public:
   static constexpr int cSlots = 3;
