@@ -35,6 +35,10 @@ const std::vector<std::pair<std::string, std::string>>& TAppWindows::StartOrder(
   return order;
 }
 
+namespace {
+TVexSim* SimOf(TInstances& in, const std::string& name);
+}  // namespace
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -58,17 +62,44 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &event_->Tool());
       continue;
     }
-    if (name == "Vex733sim1" || name == "Vex748sim1") {  // the core screen stays the main window's tool
+    if (TVexSim* sim = SimOf(in, name)) {
+      sims_.push_back(std::make_unique<SimView>(*sim, in));
+      order_.emplace_back(name, sims_.back().get());
+      in.Main1.SetTool(name, &sims_.back()->Tool());
+      continue;
+    }
+    if (name == "Vex316desk1") {
+      desk_ = std::make_unique<Vex316deskView>(in.Vex316desk1, in);
+      order_.emplace_back(name, desk_.get());
+      in.Main1.SetTool(name, &desk_->Tool());
+      continue;
+    }
+    if (name == "Vex733sim1" || name == "Vex748sim1") {
       const bool io = name == "Vex733sim1";
       TRackSim& sim = io ? static_cast<TRackSim&>(in.Vex733sim1) : in.Vex748sim1;
       racks_.push_back(std::make_unique<RackSimView>(sim, io ? &in.Vex733sim1 : nullptr, in.Main1));
       order_.emplace_back(name, racks_.back().get());
+      in.Main1.SetTool(name, &racks_.back()->Tool());
       continue;
     }
     placeholders_.push_back(std::make_unique<PlaceholderView>(name, caption));
     order_.emplace_back(name, placeholders_.back().get());
     in.Main1.SetTool(name, &placeholders_.back()->Tool());
   }
+}
+
+namespace {
+TVexSim* SimOf(TInstances& in, const std::string& name) {
+  for (TVexSim* s : in.Simulators())
+    if (s->Name == name) return s;
+  return nullptr;
+}
+}  // namespace
+
+SimView* TAppWindows::Sim(const std::string& name) const {
+  for (const auto& s : sims_)
+    if (s->Sim().Name == name) return s.get();
+  return nullptr;
 }
 
 TAppWindows::~TAppWindows() {

@@ -13,6 +13,7 @@
 #include "app/MixerView.h"
 #include "app/PortsView.h"
 #include "app/RackSimView.h"
+#include "app/SimView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
 
@@ -30,6 +31,8 @@ class TAppWindows {
   PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
   MixerView& Mixer1() { return *mixer_; }
+  SimView* Sim(const std::string& name) const;  // an annunciator simulator's window
+  Vex316deskView& Vex316desk1() { return *desk_; }
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -42,6 +45,8 @@ class TAppWindows {
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
+  std::vector<std::unique_ptr<SimView>> sims_;
+  std::unique_ptr<Vex316deskView> desk_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::unique_ptr<RackSimView>> racks_;  // Vex733sim1, Vex748sim1
   std::vector<std::pair<std::string, QWidget*>> order_;

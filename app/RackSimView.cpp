@@ -4,9 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QMetaObject>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include "shell/Main.h"
@@ -15,55 +13,14 @@ namespace vex {
 
 namespace {
 
-QColor ToQColor(TColor c, const QPalette& p) {
-  if (c == clBtnFace) return p.color(QPalette::Button);
-  if (c == clWindow) return p.color(QPalette::Base);
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>(c >> 8 & 0xFF),
-                static_cast<int>(c >> 16 & 0xFF));
-}
-
 QString Two(int n) { return QString("%1").arg(n, 2, 10, QChar('0')); }
 
-// The erase question as a warning box with OK and Cancel.
-class QtRackPrompts : public ISimPrompts {
- public:
-  explicit QtRackPrompts(QWidget* parent) : parent_(parent) {}
-  bool ConfirmWarning(const std::string& text) override {
-    return QMessageBox::warning(parent_, "Warning", QString::fromStdString(text),
-                                QMessageBox::Ok | QMessageBox::Cancel,
-                                QMessageBox::Cancel) == QMessageBox::Ok;
-  }
-
- private:
-  QWidget* parent_;
-};
-
 }  // namespace
-
-// ---- lamp ----
-
-RackLampWidget::RackLampWidget(int size, QWidget* parent) : QWidget(parent), size_(size) {
-  setFixedSize(size, size);
-}
-
-void RackLampWidget::SetColor(TColor c) {
-  if (c == color_) return;
-  color_ = c;
-  update();
-}
-
-void RackLampWidget::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(palette().color(QPalette::Dark), 1));
-  p.setBrush(ToQColor(color_, palette()));
-  p.drawEllipse(QRectF(1.5, 1.5, width() - 3.0, height() - 3.0));
-}
 
 // ---- view ----
 
 RackSimView::RackSimView(TRackSim& sim, TVex733sim1* io, TMain1& main, QWidget* parent)
-    : QWidget(parent, Qt::Window), sim_(sim), io_(io), main_(main) {
+    : QWidget(parent, Qt::Window), sim_(sim), io_(io), main_(main), tool_(this, *this), prompts_(this) {
   setObjectName(QString::fromStdString(sim.Name));
   setWindowTitle(QString::fromStdString(sim.Caption));
   auto* l = new QVBoxLayout(this);
@@ -80,9 +37,7 @@ RackSimView::RackSimView(TRackSim& sim, TVex733sim1* io, TMain1& main, QWidget* 
   statusBar_->setFrameShape(QFrame::StyledPanel);
   l->addWidget(statusBar_);
 
-  auto* prompts = new QtRackPrompts(this);
-  sim_.Prompts = prompts;
-  prompts_.reset(prompts);
+  sim_.Prompts = &prompts_;
   sim_.Changed = [this] { Refresh(); };
   sim_.ShowHook = [this](bool on) {
     if (on) {
@@ -93,21 +48,7 @@ RackSimView::RackSimView(TRackSim& sim, TVex733sim1* io, TMain1& main, QWidget* 
       hide();
     }
   };
-  auto* vex748 = dynamic_cast<TVex748sim1*>(&sim_);
-  sim_.PostPoll = [this, vex748] {
-    const int msg = vex748 ? vex748->PollMessage() : WM_POLL;
-    QMetaObject::invokeMethod(
-        this,
-        [this, vex748, msg] {
-          Guard([&] {
-            if (vex748)
-              vex748->Dispatch(msg);
-            else
-              sim_.DoSimul();
-          });
-        },
-        Qt::QueuedConnection);
-  };
+  sim_.PostPoll = [this] { Post(); };
   Refresh();
 }
 
@@ -116,6 +57,36 @@ RackSimView::~RackSimView() {
   sim_.ShowHook = nullptr;
   sim_.PostPoll = nullptr;
   sim_.Prompts = nullptr;
+}
+
+void RackSimView::Post() {
+  if (posted_) return;  // one poll message at a time
+  posted_ = true;
+  // The message is chosen when it is posted: the 48-input module's by its edition.
+  auto* vex748 = dynamic_cast<TVex748sim1*>(&sim_);
+  const int msg = vex748 ? vex748->PollMessage() : WM_POLL;
+  QMetaObject::invokeMethod(
+      this,
+      [this, vex748, msg] {
+        posted_ = false;
+        Guard([&] {
+          if (vex748)
+            vex748->Dispatch(msg);
+          else
+            sim_.DoSimul();
+        });
+      },
+      Qt::QueuedConnection);
+}
+
+void RackSimView::RackTool::StartScan() {
+  v_.sim_.StartScan();
+  v_.Refresh();
+}
+
+void RackSimView::RackTool::StopScan() {
+  v_.sim_.StopScan();
+  v_.Refresh();
 }
 
 void RackSimView::Guard(const std::function<void()>& f) {
@@ -151,7 +122,7 @@ QWidget* RackSimView::BuildControls() {
   button("Erase Events", "Button98", [this] { sim_.Button98Click(); });
   l->addSpacing(12);
   auto lamp = [&](const char* caption) {
-    auto* lw = new RackLampWidget(18, w);
+    auto* lw = new LampWidget(QString(), QSize(18, 18), w);
     l->addWidget(lw);
     l->addWidget(new QLabel(caption, w));
     return lw;
@@ -173,12 +144,9 @@ QWidget* RackSimView::BuildWindows() {
   grid->setVerticalSpacing(2);
   for (int i = 0; i < TRackSim::cInputs; ++i) {
     const int row = i / 16, col = i % 16;
-    auto* lw = new RackLampWidget(30, g);
+    auto* lw = new LampWidget(Two(i + 1), QSize(40, 32), g);
     lw->setObjectName(QString("Shape%1").arg(i + 1));
-    auto* num = new QLabel(Two(i + 1), g);
-    num->setAlignment(Qt::AlignHCenter);
-    grid->addWidget(lw, 2 * row, col, Qt::AlignHCenter);
-    grid->addWidget(num, 2 * row + 1, col, Qt::AlignHCenter);
+    grid->addWidget(lw, row, col, Qt::AlignHCenter);
     inputs_.push_back(lw);
   }
   return g;
@@ -209,8 +177,8 @@ QWidget* RackSimView::BuildSlots() {
     for (int k = 0; k < 16; ++k) {
       const int n = 16 * s + k;  // channel 0..47
       grid->addWidget(new QLabel(Two(n + 1), g), 2 + k, 0, Qt::AlignRight);
-      auto lamp = [&](std::vector<RackLampWidget*>& v, int col) {
-        auto* lw = new RackLampWidget(16, g);
+      auto lamp = [&](std::vector<LampWidget*>& v, int col) {
+        auto* lw = new LampWidget(QString(), QSize(16, 16), g);
         v[static_cast<size_t>(n)] = lw;
         grid->addWidget(lw, 2 + k, col, Qt::AlignHCenter);
       };
@@ -265,7 +233,7 @@ void RackSimView::Refresh() {
   for (size_t i = 0; i < inputs_.size(); ++i) inputs_[i]->SetColor(sim_.Inputs[i].Color);
   const QString tl = QString::fromStdString(sim_.TimeLine);
   if (timeLine_->text() != tl) timeLine_->setText(tl);
-  const QColor bg = ToQColor(sim_.TimeLineColor == clBtnFace ? clWindow : sim_.TimeLineColor, palette());
+  const QColor bg = QtColor(sim_.TimeLineColor, this);
   if (timeLine_->palette().color(QPalette::Base) != bg) {
     QPalette p = timeLine_->palette();
     p.setColor(QPalette::Base, bg);
@@ -298,6 +266,11 @@ void RackSimView::Refresh() {
     if (slots_[s]->text() != t) slots_[s]->setText(t);
   }
   if (bar_->value() != sim_.Active) bar_->setValue(sim_.Active);
+}
+
+void RackSimView::showEvent(QShowEvent* e) {
+  sim_.Visible = true;
+  QWidget::showEvent(e);
 }
 
 void RackSimView::closeEvent(QCloseEvent* e) {

@@ -12,32 +12,16 @@
 #include <QWidget>
 #include <array>
 #include <functional>
-#include <memory>
 #include <vector>
 
+#include "app/SimView.h"
+#include "app/ToolWindow.h"
 #include "monitor/Vex733sim.h"
 #include "monitor/Vex748sim.h"
 
 namespace vex {
 
 class TMain1;
-
-// A round lamp in a colour of the core (the button face for "off").
-class RackLampWidget : public QWidget {
-  Q_OBJECT
- public:
-  explicit RackLampWidget(int size, QWidget* parent = nullptr);
-  void SetColor(TColor c);
-  TColor Color() const { return color_; }
-  QSize sizeHint() const override { return {size_, size_}; }
-
- protected:
-  void paintEvent(QPaintEvent* e) override;
-
- private:
-  int size_;
-  TColor color_ = clLampOff;
-};
 
 class RackSimView : public QWidget {
   Q_OBJECT
@@ -46,12 +30,13 @@ class RackSimView : public QWidget {
   RackSimView(TRackSim& sim, TVex733sim1* io, TMain1& main, QWidget* parent = nullptr);
   ~RackSimView() override;
 
+  IToolWindow& Tool() { return tool_; }
   // Every widget from the screen's state (only what changed is set).
   void Refresh();
 
   QCheckBox* StartScan() const { return scan_; }
   QPushButton* LampTest() const { return test_; }
-  RackLampWidget* InputLamp(int i) const { return inputs_[static_cast<size_t>(i)]; }
+  LampWidget* InputLamp(int i) const { return inputs_[static_cast<size_t>(i)]; }
   QCheckBox* OutBox(int i) const { return out_[static_cast<size_t>(i)]; }
   QCheckBox* PulseBox(int i) const { return pul_[static_cast<size_t>(i)]; }
   QCheckBox* OverrideBox(int g) const { return override_[static_cast<size_t>(g)]; }
@@ -60,9 +45,22 @@ class RackSimView : public QWidget {
   QLineEdit* TimeLine() const { return timeLine_; }
 
  protected:
+  void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // The window as the main window sees it, with the screen's idle turn and scan box.
+  class RackTool : public QtToolWindow {
+   public:
+    RackTool(QWidget* w, RackSimView& v) : QtToolWindow(w), v_(v) {}
+    void AppIdle() override { v_.sim_.AppIdle(); }
+    void StartScan() override;
+    void StopScan() override;
+
+   private:
+    RackSimView& v_;
+  };
+  void Post();  // the screen's poll message (one at a time)
   QWidget* BuildControls();
   QWidget* BuildWindows();  // 48-input module: three rows of 16 window lamps
   QWidget* BuildSlots();    // I/O module: three slot groups
@@ -71,20 +69,22 @@ class RackSimView : public QWidget {
   TRackSim& sim_;
   TVex733sim1* io_;
   TMain1& main_;
+  RackTool tool_;
+  QtSimPrompts prompts_;
+  bool posted_ = false;
   QCheckBox* scan_ = nullptr;
   QPushButton* test_ = nullptr;
-  RackLampWidget* status_ = nullptr;
-  RackLampWidget* power_ = nullptr;
-  RackLampWidget* irigSync_ = nullptr;
-  RackLampWidget* irigLock_ = nullptr;
-  std::vector<RackLampWidget*> inputs_, outputs_, faults_;
+  LampWidget* status_ = nullptr;
+  LampWidget* power_ = nullptr;
+  LampWidget* irigSync_ = nullptr;
+  LampWidget* irigLock_ = nullptr;
+  std::vector<LampWidget*> inputs_, outputs_, faults_;
   std::vector<QCheckBox*> out_, pul_;
   std::array<QCheckBox*, 3> override_{};
   std::array<QLineEdit*, 3> slots_{};
   QProgressBar* bar_ = nullptr;
   QLineEdit* timeLine_ = nullptr;
   QLabel* statusBar_ = nullptr;
-  std::unique_ptr<ISimPrompts> prompts_;
 };
 
 }  // namespace vex

@@ -22,8 +22,10 @@ TDateTime TSystemClock::Now() { return NowLocal(); }
 void TSystemClock::WaitTick() {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  // sleep to just past the next millisecond boundary: the local clock reads a later value
-  timespec d{0, 1000000 - ts.tv_nsec % 1000000 + 1000};
+  // sleep to just past the next tick boundary of the wall clock
+  constexpr long tick = cSimTickMs * 1000000L;
+  const long into = static_cast<long>((ts.tv_sec % 1000) * 1000000000L + ts.tv_nsec) % tick;
+  timespec d{0, tick - into + 20000};
   nanosleep(&d, nullptr);
 }
 

@@ -38,11 +38,15 @@ class ISimClock {
  public:
   virtual ~ISimClock() = default;
   virtual TDateTime Now() = 0;
-  // Returns once the clock reads a later value than at the call (the next millisecond).
+  // Returns just after the next tick of the clock (cSimTickMs on the wall clock).
   virtual void WaitTick() = 0;
 };
 
-// The local wall clock; the wait sleeps to the next millisecond boundary.
+// The tick of the PC clock that the screens wait for before a poll: the poll's time stamp then
+// lies just after a tick, and polls come at most once per tick.
+constexpr int cSimTickMs = 16;
+
+// The local wall clock; the wait sleeps (never spins) to the next tick boundary.
 class TSystemClock : public ISimClock {
  public:
   TDateTime Now() override;

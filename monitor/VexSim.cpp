@@ -133,13 +133,9 @@ void TVexSim::CheckBox1Click() {
 
 void TVexSim::DoSimul() {
   if (!CheckBox1.Checked || Ports.ComBsy) return;
-  TDateTime t;
-  if (Def.Colours == 3) {
-    Clock->WaitTick();
-    t = Clock->Now();
-  } else {
-    t = Clock->Now();
-  }
+  // every member waits for the clock tick: t lies just after it, and polls are paced by it
+  Clock->WaitTick();
+  const TDateTime t = Clock->Now();
   if (Sampling && Sampling->Poll(t)) {
     ++Polls;
     Notify();

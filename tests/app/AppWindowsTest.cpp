@@ -54,6 +54,8 @@ TEST_F(AppWindowsTest, EveryWindowInStartUpOrder) {
                   {"Rtu3app1", "Rtu3 Application File Generator"},
                   {"Rtu3sim1", "BRIX-3000 Simulator"},
                   {"Vex316desk1", "Vex316 Inspector"},
+                  {"Vex215sim1", "Vex216 Simulator"},
+                  {"Vex936sim1", "Vex936 Simulator"},
                   {"Vex748sim1", "Vex748 Simulator"},
                   {"Vex733sim1", "Vald-3 Simulator"}};
   for (const auto& c : captions) {
@@ -65,7 +67,8 @@ TEST_F(AppWindowsTest, EveryWindowInStartUpOrder) {
   }
   EXPECT_EQ(w.Window("Nobody1"), nullptr);
   EXPECT_TRUE(in.Main1.Tool("Event1")->Available());
-  EXPECT_FALSE(in.Main1.Tool("Vex324sim1")->Available());
+  EXPECT_TRUE(in.Main1.Tool("Vex324sim1")->Available());
+  EXPECT_TRUE(in.Main1.Tool("Vex316desk1")->Available());
 }
 
 TEST_F(AppWindowsTest, TwoSetsLiveSideBySide) {
