@@ -19,5 +19,7 @@ void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, writ
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
 void AddRackCommands(CLI::App& app);      // rack out, rack pulse (RackCommands.cpp)
+void AddMonitorCommands(
+    CLI::App& app);  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
 
 }  // namespace vex::cli

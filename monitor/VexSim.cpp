@@ -23,6 +23,17 @@ const char* const cIndRowHints[8] = {"Actual Input indication [Off=Normal, On=Ab
                                      "Acknowledge indication, [On=Acked Abnormal]",
                                      "Ringback Indication, [On=Acked Normal]"};
 
+namespace {
+constexpr uint64_t Editions(std::initializer_list<int> e) {
+  uint64_t m = 0;
+  for (int x : e) m |= uint64_t{1} << x;
+  return m;
+}
+// The sequence editions of the 16- and 8-input models, which keep the full record at 48.
+constexpr uint64_t k216At48 = Editions({2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 15, 40, 42});
+constexpr uint64_t k308At48 = Editions({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 16, 40, 42});
+}  // namespace
+
 const std::vector<TSimMember>& SimMembers() {
   using S = TStaSource;
   using E = TExtras;
@@ -30,23 +41,24 @@ const std::vector<TSimMember>& SimMembers() {
   using H = THints;
   // clang-format off
   static const std::vector<TSimMember> m = {
-    // name, caption, model, family, by BotReg, windows, columns, colours, source, words, third output, outputs caption,
+    // name, caption, model, family, by BotReg, windows, columns, colours, source, words, editions at 48, third output,
+    // outputs caption,
     // first gen, edge restart, time line, events, test shown, test single, extras, forcing, hints, sampling, inspector, 324 scan
-    {"Vex215sim1", "Vex216 Simulator", "Vex216", cVex215Fid, true, 16, {8, 8, 0, 0}, 2, S::Sim215, 6, "WDstat", "Outputs",
+    {"Vex215sim1", "Vex216 Simulator", "Vex216", cVex215Fid, true, 16, {8, 8, 0, 0}, 2, S::Sim215, 6, 0, "WDstat", "Outputs",
      true, true, false, -1, false, false, E::None, F::None, H::Letters, false, false, false},
-    {"Vex216sim1", "Vex216v2 Simulator", "Vex216v2", cVex216Fid, false, 16, {8, 8, 0, 0}, 2, S::ByApp216, 14, "FAULT",
+    {"Vex216sim1", "Vex216v2 Simulator", "Vex216v2", cVex216Fid, false, 16, {8, 8, 0, 0}, 2, S::ByApp216, 14, k216At48, "FAULT",
      "Outputs && States", false, true, false, -1, false, true, E::Clock216, F::Virtual216, H::Letters, true, false, false},
-    {"Vex308sim1", "Vex308 Simulator", "Vex308", cVex308Fid, false, 8, {8, 0, 0, 0}, 2, S::ByApp216, 14, "FAULT",
+    {"Vex308sim1", "Vex308 Simulator", "Vex308", cVex308Fid, false, 8, {8, 0, 0, 0}, 2, S::ByApp216, 14, k308At48, "FAULT",
      "Outputs", false, true, false, -1, false, true, E::Clock216, F::Virtual216, H::Letters, true, false, false},
-    {"Vex316sim1", "Vex316 Simulator", "Vex316", cVex316Fid, false, 16, {8, 8, 0, 0}, 2, S::ByApp316, 14, "FAULT",
+    {"Vex316sim1", "Vex316 Simulator", "Vex316", cVex316Fid, false, 16, {8, 8, 0, 0}, 2, S::ByApp316, 14, 0, "FAULT",
      "Outputs", false, true, false, -1, false, false, E::None, F::None, H::Letters, false, true, false},
-    {"Vex324sim1", "Vex324 Simulator", "Vex324", cVex324Fid, false, 24, {12, 12, 0, 0}, 3, S::Full48, 26, "FAULT",
+    {"Vex324sim1", "Vex324 Simulator", "Vex324", cVex324Fid, false, 24, {12, 12, 0, 0}, 3, S::Full48, 26, 0, "FAULT",
      "Outputs", false, false, true, 1, true, false, E::None, F::None, H::Letters, false, false, true},
-    {"Vex924sim1", "Vex924 Simulator", "Vex924", cVex924Fid, false, 24, {6, 6, 6, 6}, 3, S::Full48, 26, "WDstat",
+    {"Vex924sim1", "Vex924 Simulator", "Vex924", cVex924Fid, false, 24, {6, 6, 6, 6}, 3, S::Full48, 26, 0, "WDstat",
      "Outputs", false, false, true, 0, false, false, E::Sync9xx, F::Dx9xx, H::Rows, false, false, false},
-    {"Vex932sim1", "Vex932 Simulator", "Vex932", cVex932Fid, false, 32, {8, 8, 8, 8}, 3, S::Full48, 26, "Fault",
+    {"Vex932sim1", "Vex932 Simulator", "Vex932", cVex932Fid, false, 32, {8, 8, 8, 8}, 3, S::Full48, 26, 0, "Fault",
      "Outputs", false, false, true, 0, false, false, E::Sync9xx, F::Dx9xx, H::Rows, false, false, false},
-    {"Vex936sim1", "Vex936 Simulator", "Vex936", cVex936Fid, false, 36, {10, 10, 8, 8}, 3, S::Full48, 37, "WDstat",
+    {"Vex936sim1", "Vex936 Simulator", "Vex936", cVex936Fid, false, 36, {10, 10, 8, 8}, 3, S::Full48, 37, 0, "WDstat",
      "Outputs", false, false, true, 0, false, false, E::Sync9xx, F::Dx9xx, H::Rows, false, false, false},
   };
   // clang-format on
@@ -61,12 +73,6 @@ const TSimMember& SimMember(const std::string& name) {
 
 namespace {
 constexpr int cGroupBase[3] = {4, 15, 26};
-constexpr uint16_t cWindow216Sof[] = {2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 15, 40, 42};
-bool SequenceEdition216(int sof) {
-  for (uint16_t s : cWindow216Sof)
-    if (s == sof) return true;
-  return false;
-}
 }  // namespace
 
 TVexSim::TVexSim(const TSimMember& m, TPorts1& ports, TMain1& main, TEvent1& event)
@@ -180,7 +186,7 @@ void TVexSim::ReadStatus() {
     case TStaSource::ByApp216:
       if (sof == 1)
         Ports.ModReadMulti(cRegOldSta, 14, w.data(), false);
-      else if (SequenceEdition216(sof))
+      else if (sof < 64 && (Def.FullAt48 >> sof & 1))
         Ports.ModReadMulti(cRegStatus, 14, w.data(), false);
       else
         legacy();

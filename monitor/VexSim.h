@@ -45,6 +45,7 @@ struct TSimMember {
   int Colours;                 // 2 (red/green) or 3 (red/green/blue)
   TStaSource Source;
   int StaWords;             // words of the full status read at 48
+  uint64_t FullAt48;        // ByApp216: bit e set = edition e keeps the 14-word record at 48
   const char* ThirdOutput;  // "FAULT", "Fault", "WDstat"
   const char* OutputsCaption;
   bool FirstGen;     // tVex215sim, key codes 0x11..0x55, three indicator rows

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/emu/EmuHelp.h"
 #include "tests/support/CliRun.h"
 
@@ -79,6 +81,65 @@ TEST(RackCliModel, OtherModelsAreRefused) {
   uint16_t v = 1;
   std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
   EXPECT_NE(emu->Dev().ReadRegs(emu::Space::Holding, 64, 1, &v), 0) << "nothing there to write";
+}
+
+// vexcli monitor --once --json on both modules: the annunciators' keys and the modules' own.
+TEST(RackCliMonitor, OnceJsonOfBothModules) {
+  if (!std::filesystem::exists(std::string(VEX_BINARY_DIR) + "/vexcli"))
+    GTEST_SKIP() << "vexcli is not built";
+  for (const char* model : {"tord48", "vald3"}) {
+    SCOPED_TRACE(model);
+    const bool io = std::string(model) == "vald3";
+    auto emu = emu::test::StartEmu(model);
+    std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
+    emu->Dev().SetInput(1, true);
+    emu->Dev().SetInput(48, true);
+    std::string reply;
+    if (io) {
+      ASSERT_TRUE(emu->Dev().Control("slot", "3 $99", reply));
+      ASSERT_TRUE(emu->Dev().Control("outfault", "2 on", reply));
+      ASSERT_TRUE(emu->Dev().Control("irig", "on", reply));
+      const uint16_t cmd = 0x0005, pul = 0x0001, len = 5000;
+      emu->Dev().WriteRegs(emu::Space::Holding, 23, 1, &len);
+      emu->Dev().WriteRegs(emu::Space::Holding, 64, 1, &cmd);
+      emu->Dev().WriteRegs(emu::Space::Holding, 72, 1, &pul);
+    }
+    emu->Dev().Tick(emu->Dev().NowMs() + 1000);  // past the detection time
+    emu->Dev().Mutex().unlock();
+    const auto r = Vexcli(
+        "monitor --once --json --ini /dev/null --tcp 127.0.0.1:" + std::to_string(emu->TcpPort()), false);
+    emu->Dev().Mutex().lock();
+    ASSERT_EQ(r.rc, 0) << r.out;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["model"], io ? "Vex733" : "Vex748");
+    for (const char* k : {"flags", "lamps", "device_time", "difference_ms", "windows", "inputs"})
+      EXPECT_TRUE(j.contains(k)) << k;
+    ASSERT_EQ(j["inputs"].size(), 48u);
+    std::vector<int> on;
+    for (size_t i = 0; i < 48; ++i)
+      if (j["inputs"][i]) on.push_back(static_cast<int>(i) + 1);
+    EXPECT_EQ(on, (std::vector<int>{1, 48}));
+    EXPECT_EQ(j["windows"][0]["colour"], "Red");
+    EXPECT_EQ(j["windows"][1]["colour"], "Off");
+    // the pulse length written above edits the I/O module's configuration: "STATUS" goes dark
+    EXPECT_EQ(j["lamps"]["STATUS"], io ? "Off" : "Green") << r.out;
+    EXPECT_EQ(j.contains("slots"), io);
+    if (!io) continue;
+    EXPECT_EQ(j["slots"], nlohmann::json({"$4C, Relay-8x5A", "$26, SSR-4x6A", "$99, Undef"}));
+    EXPECT_EQ(j["lamps"]["IrigB Sync"], "Yellow");
+    auto bits = [&](const char* k) {
+      std::vector<int> v;
+      EXPECT_EQ(j[k].size(), 48u) << k;
+      for (size_t i = 0; i < j[k].size(); ++i)
+        if (j[k][i]) v.push_back(static_cast<int>(i) + 1);
+      return v;
+    };
+    EXPECT_EQ(bits("commands"), (std::vector<int>{1, 3}));
+    EXPECT_EQ(bits("outputs"), (std::vector<int>{1, 3}));
+    EXPECT_EQ(bits("faults"), (std::vector<int>{2, 33}))
+        << "the failed output; the pulse of an undefined card";
+    EXPECT_EQ(bits("pulses"), (std::vector<int>{33}));
+  }
 }
 
 }  // namespace
