@@ -13,6 +13,7 @@
 #include "app/MixerView.h"
 #include "app/PortsView.h"
 #include "app/RackSimView.h"
+#include "app/RtuViews.h"
 #include "app/SimView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
@@ -47,6 +48,10 @@ class TAppWindows {
   std::unique_ptr<MixerView> mixer_;
   std::vector<std::unique_ptr<SimView>> sims_;
   std::unique_ptr<Vex316deskView> desk_;
+  std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
+  std::unique_ptr<Rtu3encapView> rtu3encap_;
+  std::unique_ptr<Rtu3appView> rtu3app_;
+  std::unique_ptr<Rtu3simView> rtu3sim_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::unique_ptr<RackSimView>> racks_;  // Vex733sim1, Vex748sim1
   std::vector<std::pair<std::string, QWidget*>> order_;

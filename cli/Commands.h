@@ -20,6 +20,7 @@ void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
 void AddRackCommands(CLI::App& app);      // rack out, rack pulse (RackCommands.cpp)
 void AddMonitorCommands(
-    CLI::App& app);  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
+    CLI::App& app);                  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
+void AddRtuCommands(CLI::App& app);  // rtu (RtuCommands.cpp)
 
 }  // namespace vex::cli

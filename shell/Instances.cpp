@@ -50,6 +50,13 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
   for (TRackSim* s : {static_cast<TRackSim*>(&Vex748sim1), static_cast<TRackSim*>(&Vex733sim1)})
     Main1.SetTool(s->Name, &s->Tool());
+  // rack RTU tools
+  Rtu3file1.Sim = &Rtu3sim1;
+  Rtu3file1.ShowWindow = [this](const std::string& name) {
+    if (IToolWindow* t = Main1.Tool(name); t && t->Available()) t->Show();
+  };
+  Rtu3encap1.Mesaj = Rtu3app1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+  Rtu3encap1.ClearError = [this] { Ports1.Error(""); };
 }
 
 TInstances::~TInstances() {

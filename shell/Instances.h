@@ -15,6 +15,10 @@
 #include "monitor/Vex733sim.h"
 #include "monitor/Vex748sim.h"
 #include "monitor/VexSim.h"
+#include "rtu/Rtu3app.h"
+#include "rtu/Rtu3encap.h"
+#include "rtu/Rtu3file.h"
+#include "rtu/Rtu3sim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -54,7 +58,11 @@ class TInstances {
   TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
   TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
   TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
-  TVex316desk1 Vex316desk1{Ports1};  // "Vex316 Inspector"
+  TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
+  TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
+  TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
+  TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
+  TVex316desk1 Vex316desk1{Ports1};     // "Vex316 Inspector"
   // The eight simulators in the idle dispatcher's order.
   std::vector<TVexSim*> Simulators() {
     return {&Vex215sim1, &Vex216sim1, &Vex308sim1, &Vex316sim1,
