@@ -6,10 +6,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPushButton>
 #include <QScreen>
 #include <filesystem>
+#include <set>
 
 #include "app/AppWindows.h"
 #include "config/IsaMaps.h"
@@ -83,6 +85,15 @@ TEST_P(SimViewTest, PanelInAlarmShowsItsLampsInColumns) {
   EXPECT_LE(hint.width(), 1366);
   EXPECT_LE(hint.height(), 740);
   SaveShot(*v, std::string(c.sim) + "-alarm");
+  // on a real screen (Xvfb): the whole window on the screen, and the screen's picture
+  if (QGuiApplication::platformName() == "xcb" && QGuiApplication::primaryScreen()) {
+    v->move(0, 0);
+    Spin(300);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(v->frameGeometry())) << "window off the screen";
+    const QString name = QString("%1-screen-%2x%3").arg(c.sim).arg(screen.width()).arg(screen.height());
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString(VEX_BINARY_DIR) + "/shots/" + name + ".png");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Members, SimViewTest,
