@@ -39,6 +39,13 @@ namespace {
 TVexSim* SimOf(TInstances& in, const std::string& name);
 }  // namespace
 
+// The configuration editor of an instance name ("Vex324cfg1"), if it is one.
+static TVexCfg1* EditorOf(TInstances& in, const std::string& name) {
+  for (TVexCfg1* e : in.Editors())
+    if (e->FormName() == name) return e;
+  return nullptr;
+}
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -80,6 +87,21 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       racks_.push_back(std::make_unique<RackSimView>(sim, io ? &in.Vex733sim1 : nullptr, in.Main1));
       order_.emplace_back(name, racks_.back().get());
       in.Main1.SetTool(name, &racks_.back()->Tool());
+      continue;
+    }
+    if (name == "IsaMaps1") {
+      isa_ = std::make_unique<IsaMapsView>(in.IsaMaps1, in.Main1);
+      order_.emplace_back(name, isa_.get());
+      in.Main1.SetTool(name, &isa_->Tool());
+      continue;
+    }
+    if (TVexCfg1* e = EditorOf(in, name)) {
+      editors_.push_back(std::make_unique<CfgView>(*e, in.Main1));
+      editors_.back()->AfterRun = [this] {
+        if (isa_ && isa_->isVisible()) isa_->Refresh();
+      };
+      order_.emplace_back(name, editors_.back().get());
+      in.Main1.SetTool(name, &editors_.back()->Tool());
       continue;
     }
     if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools
@@ -131,6 +153,12 @@ TAppWindows::~TAppWindows() {
 QWidget* TAppWindows::Window(const std::string& name) const {
   for (const auto& [n, w] : order_)
     if (n == name) return w;
+  return nullptr;
+}
+
+CfgView* TAppWindows::Editor(const std::string& name) const {
+  for (const auto& e : editors_)
+    if (e->Editor().FormName() == name) return e.get();
   return nullptr;
 }
 

@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/CfgView.h"
 #include "app/EventView.h"
+#include "app/IsaMapsView.h"
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
@@ -34,6 +36,8 @@ class TAppWindows {
   MixerView& Mixer1() { return *mixer_; }
   SimView* Sim(const std::string& name) const;  // an annunciator simulator's window
   Vex316deskView& Vex316desk1() { return *desk_; }
+  IsaMapsView& IsaMaps1() { return *isa_; }
+  CfgView* Editor(const std::string& name) const;  // "Vex324cfg1"; nullptr for another name
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -48,6 +52,8 @@ class TAppWindows {
   std::unique_ptr<MixerView> mixer_;
   std::vector<std::unique_ptr<SimView>> sims_;
   std::unique_ptr<Vex316deskView> desk_;
+  std::unique_ptr<IsaMapsView> isa_;
+  std::vector<std::unique_ptr<CfgView>> editors_;
   std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
   std::unique_ptr<Rtu3encapView> rtu3encap_;
   std::unique_ptr<Rtu3appView> rtu3app_;

@@ -14,6 +14,9 @@ namespace vex::cli {
 // `body` runs on a fresh hub set up from the settings file and those options (LinkCommands.cpp).
 CLI::App* LinkCommand(CLI::App& parent, const char* name, const char* help,
                       std::function<void(TPorts1&)> body);
+// Adds the connection options of the link commands to `c`; the function returned gives the hub
+// they describe, made at its first call and kept until the program ends (LinkCommands.cpp).
+std::function<TPorts1&()> AddHubOptions(CLI::App* c);
 
 void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, write, ... (LinkCommands.cpp)
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)

@@ -50,7 +50,9 @@ TEST_P(RackCli, SendsTheBoxCommands) {
   auto emu = emu::test::StartEmu("vald3");
   {
     std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
-    const uint16_t len = 5000;  // pulses of slot 2 last long enough to be seen
+    const uint16_t len = 5000, zero = 0, unlock = 0x1234;  // pulses of slot 2 last long enough to be seen
+    emu->Dev().WriteRegs(emu::Space::Holding, 15, 1, &zero);
+    emu->Dev().WriteRegs(emu::Space::Holding, 15, 1, &unlock);
     emu->Dev().WriteRegs(emu::Space::Holding, 22, 1, &len);
   }
   const std::string link = " --ini /dev/null --tcp 127.0.0.1:" + std::to_string(emu->TcpPort());
@@ -99,7 +101,9 @@ TEST(RackCliMonitor, OnceJsonOfBothModules) {
       ASSERT_TRUE(emu->Dev().Control("slot", "3 $99", reply));
       ASSERT_TRUE(emu->Dev().Control("outfault", "2 on", reply));
       ASSERT_TRUE(emu->Dev().Control("irig", "on", reply));
-      const uint16_t cmd = 0x0005, pul = 0x0001, len = 5000;
+      const uint16_t cmd = 0x0005, pul = 0x0001, len = 5000, zero = 0, unlock = 0x1234;
+      emu->Dev().WriteRegs(emu::Space::Holding, 15, 1, &zero);  // configuration writes after 0, $1234
+      emu->Dev().WriteRegs(emu::Space::Holding, 15, 1, &unlock);
       emu->Dev().WriteRegs(emu::Space::Holding, 23, 1, &len);
       emu->Dev().WriteRegs(emu::Space::Holding, 64, 1, &cmd);
       emu->Dev().WriteRegs(emu::Space::Holding, 72, 1, &pul);

@@ -266,6 +266,8 @@ TEST(Vex733Sim, TwoClicksBetweenPollsSendOnlyTheSecond) {
 TEST(Vex733Sim, PulseBoxesWriteOnlyTheirBit) {
   RackRig r("vald3", -1, Pick733);
   TVex733sim1& s = S733(r);
+  r.in->Ports1.ModWrite(15, 0, false);  // unlocked for the configuration write
+  r.in->Ports1.ModWrite(15, 0x1234, false);
   r.in->Ports1.ModWrite(21, 5000, false);  // slot 1 pulses last 5 s
   s.PulseClick(0, true);
   s.AppIdle();
