@@ -35,16 +35,16 @@ const std::vector<std::pair<std::string, std::string>>& TAppWindows::StartOrder(
   return order;
 }
 
+namespace {
+TVexSim* SimOf(TInstances& in, const std::string& name);
+}  // namespace
+
 // The configuration editor of an instance name ("Vex324cfg1"), if it is one.
 static TVexCfg1* EditorOf(TInstances& in, const std::string& name) {
   for (TVexCfg1* e : in.Editors())
     if (e->FormName() == name) return e;
   return nullptr;
 }
-
-namespace {
-TVexSim* SimOf(TInstances& in, const std::string& name);
-}  // namespace
 
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
@@ -69,6 +69,26 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &event_->Tool());
       continue;
     }
+    if (TVexSim* sim = SimOf(in, name)) {
+      sims_.push_back(std::make_unique<SimView>(*sim, in));
+      order_.emplace_back(name, sims_.back().get());
+      in.Main1.SetTool(name, &sims_.back()->Tool());
+      continue;
+    }
+    if (name == "Vex316desk1") {
+      desk_ = std::make_unique<Vex316deskView>(in.Vex316desk1, in);
+      order_.emplace_back(name, desk_.get());
+      in.Main1.SetTool(name, &desk_->Tool());
+      continue;
+    }
+    if (name == "Vex733sim1" || name == "Vex748sim1") {
+      const bool io = name == "Vex733sim1";
+      TRackSim& sim = io ? static_cast<TRackSim&>(in.Vex733sim1) : in.Vex748sim1;
+      racks_.push_back(std::make_unique<RackSimView>(sim, io ? &in.Vex733sim1 : nullptr, in.Main1));
+      order_.emplace_back(name, racks_.back().get());
+      in.Main1.SetTool(name, &racks_.back()->Tool());
+      continue;
+    }
     if (name == "IsaMaps1") {
       isa_ = std::make_unique<IsaMapsView>(in.IsaMaps1, in.Main1);
       order_.emplace_back(name, isa_.get());
@@ -82,18 +102,6 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       };
       order_.emplace_back(name, editors_.back().get());
       in.Main1.SetTool(name, &editors_.back()->Tool());
-      continue;
-    }
-    if (TVexSim* sim = SimOf(in, name)) {
-      sims_.push_back(std::make_unique<SimView>(*sim, in));
-      order_.emplace_back(name, sims_.back().get());
-      in.Main1.SetTool(name, &sims_.back()->Tool());
-      continue;
-    }
-    if (name == "Vex316desk1") {
-      desk_ = std::make_unique<Vex316deskView>(in.Vex316desk1, in);
-      order_.emplace_back(name, desk_.get());
-      in.Main1.SetTool(name, &desk_->Tool());
       continue;
     }
     if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools

@@ -14,6 +14,7 @@
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
+#include "app/RackSimView.h"
 #include "app/RtuViews.h"
 #include "app/SimView.h"
 #include "app/ToolWindow.h"
@@ -33,10 +34,10 @@ class TAppWindows {
   PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
   MixerView& Mixer1() { return *mixer_; }
+  SimView* Sim(const std::string& name) const;  // an annunciator simulator's window
+  Vex316deskView& Vex316desk1() { return *desk_; }
   IsaMapsView& IsaMaps1() { return *isa_; }
   CfgView* Editor(const std::string& name) const;  // "Vex324cfg1"; nullptr for another name
-  SimView* Sim(const std::string& name) const;     // an annunciator simulator's window
-  Vex316deskView& Vex316desk1() { return *desk_; }
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -49,15 +50,16 @@ class TAppWindows {
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
-  std::unique_ptr<IsaMapsView> isa_;
-  std::vector<std::unique_ptr<CfgView>> editors_;
   std::vector<std::unique_ptr<SimView>> sims_;
   std::unique_ptr<Vex316deskView> desk_;
+  std::unique_ptr<IsaMapsView> isa_;
+  std::vector<std::unique_ptr<CfgView>> editors_;
   std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
   std::unique_ptr<Rtu3encapView> rtu3encap_;
   std::unique_ptr<Rtu3appView> rtu3app_;
   std::unique_ptr<Rtu3simView> rtu3sim_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
+  std::vector<std::unique_ptr<RackSimView>> racks_;  // Vex733sim1, Vex748sim1
   std::vector<std::pair<std::string, QWidget*>> order_;
 };
 

@@ -1,9 +1,25 @@
 #include "emu/LiveRack.h"
 
+#include <algorithm>
+#include <sstream>
+
 namespace vex::emu {
 
 namespace {
 bool In(uint32_t a, uint32_t first, uint32_t count) { return a >= first && a - first < count; }
+
+int64_t Number(const std::string& s, int64_t lo, int64_t hi, const char* what) {
+  int64_t n = 0;
+  if (!TryStrToInt(s, n) || n < lo || n > hi)
+    throw Exception(std::string(what) + " out of range [" + std::to_string(lo) + ".." + std::to_string(hi) +
+                    "]: " + s);
+  return n;
+}
+
+bool OnOff(const std::string& s) {
+  if (s != "on" && s != "off") throw Exception("on|off expected: " + s);
+  return s == "on";
+}
 }  // namespace
 
 RackModule::RackModule(const ModelInfo& m)
@@ -48,15 +64,18 @@ uint32_t RackModule::PulseMs(int slot) const {
   return t ? t : cDefaultPulseMs;
 }
 
-uint16_t RackModule::Outputs(int slot) const { return (cmd_[slot] | pul_[slot]) & Capable(slot); }
+uint16_t RackModule::Outputs(int slot) const {
+  return static_cast<uint16_t>((cmd_[slot] | pul_[slot]) & Capable(slot) & ~failed_[slot]);
+}
 uint16_t RackModule::Faults(int slot) const {
-  return static_cast<uint16_t>((cmd_[slot] | pul_[slot]) & ~Capable(slot));
+  return static_cast<uint16_t>(((cmd_[slot] | pul_[slot]) & ~Capable(slot)) | failed_[slot]);
 }
 
 uint16_t RackModule::StaFlg() const {
   uint16_t f = d_->CfgState() & 7;
   if (engine_.Testing()) f |= cTstPnd;
   if (ClockSet()) f |= cTimSyn;
+  if (irig_) f |= cTimIrg;
   return f;
 }
 
@@ -120,14 +139,16 @@ int RackModule::Write(Space s, uint32_t a, uint16_t v) {
     return exNone;
   }
   if (IoModule() && In(a, cPulRegs, 3)) {
-    // Every newly set bit starts a pulse of its slot's length; a cleared bit ends it.
+    // Every set bit starts a pulse of its slot's length (a running one keeps its end). A clear
+    // bit leaves its pulse running: a screen writes only the bit of the clicked box, so the
+    // other pulses of the slot must not end by it. A pulse ends only by its timer.
     const int slot = static_cast<int>(a - cPulRegs);
     const int64_t now = Now();
     for (int b = 0; b < 16; ++b) {
       const uint16_t m = static_cast<uint16_t>(1u << b);
       if ((v & m) && !(pul_[slot] & m)) pulEnd_[slot][b] = now + PulseMs(slot);
     }
-    pul_[slot] = v;
+    pul_[slot] = static_cast<uint16_t>(pul_[slot] | v);
     return exNone;
   }
   // The rest of the status record is read only, but for the time record at 48..50.
@@ -149,7 +170,7 @@ int RackModule::ReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& ou
   PutLe16(b, StaFlg());
   for (int g = 0; g < 3; ++g) PutLe16(b, GroupWord(onn, g));
   for (const tVexEvn& e : log_.From(seq, cSekRecords)) EventLog::AppendSek(e, b);
-  out.append(b, 0, std::min<size_t>(b.size(), count));
+  out.append(b, 0, std::min<size_t>({b.size(), count, streamCut_}));
   return exNone;
 }
 
@@ -166,6 +187,49 @@ void RackModule::Tick(int64_t now) {
     for (int b = 0; b < 16; ++b)
       if ((pul_[s] & (1u << b)) && now >= pulEnd_[s][b])
         pul_[s] = static_cast<uint16_t>(pul_[s] & ~(1u << b));
+}
+
+bool RackModule::Control(const std::string& cmd, const std::string& rest, std::string& reply) {
+  if (cmd != "slot" && cmd != "outfault" && cmd != "irig" && cmd != "stream") return false;
+  try {
+    std::istringstream in(rest);
+    std::string a, b, more;
+    in >> a >> b >> more;
+    if (!more.empty()) throw Exception("Too many arguments: " + rest);
+    if (cmd == "stream") {
+      if (!b.empty() || a.empty()) throw Exception("stream N|full");
+      streamCut_ = a == "full" ? 255 : static_cast<size_t>(Number(a, 0, 255, "Stream reply size"));
+      reply = "ok";
+      return true;
+    }
+    if (!IoModule()) throw Exception("\"" + cmd + "\": the 48-input module has no output slots");
+    if (cmd == "slot") {
+      if (a.empty()) {
+        reply = "ok";
+        for (uint16_t t : slot_) reply += " $" + IntToHex(t, 2);
+        return true;
+      }
+      if (b.empty()) throw Exception("slot N TYPE");
+      const auto n = Number(a, 1, 3, "Slot");
+      slot_[n - 1] = static_cast<uint16_t>(Number(b, 0, 0xFFFF, "Module type"));
+    } else if (cmd == "outfault") {
+      if (a == "clear" && b.empty()) {
+        failed_ = {};
+      } else {
+        const auto n = Number(a, 1, 48, "Output") - 1;
+        const auto m = static_cast<uint16_t>(1u << (n % 16));
+        uint16_t& w = failed_[n / 16];
+        w = static_cast<uint16_t>(OnOff(b) ? w | m : w & ~m);
+      }
+    } else {
+      if (!b.empty()) throw Exception("irig on|off");
+      irig_ = OnOff(a);
+    }
+    reply = "ok";
+  } catch (const std::exception& e) {
+    reply = std::string("error: ") + e.what();
+  }
+  return true;
 }
 
 }  // namespace vex::emu

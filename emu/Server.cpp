@@ -438,12 +438,11 @@ std::string EmuServer::Execute(const std::string& raw) {
     if (cmd == "help")
       return "ok commands: set N|all, clear N|all, toggle N, inputs, key reset|horn|test|ack|untest|N, "
              "fault <kind> [fn= nth= every= times= ms= at= code= bytes=], faults, faults clear, "
-             "restart, state, demo on|off, run FILE, quit; rack RTU: address A.B.C.D, errors NAME=V "
-             "...|clear, "
-             "system N, irig N, socket N state= remote= trn= port= ident= operator= protocol= count= "
-             "errors=; "
-             "annunciators: output3 on|off, dx on|off, raw N|all V|auto, frontend NAME V|auto, osc NAME "
-             "V|auto";
+             "restart, state, demo on|off, run FILE, quit; annunciators: output3 on|off, dx on|off, "
+             "raw N|all V|auto, frontend NAME V|auto, osc NAME V|auto; rack modules: slot N TYPE, outfault N "
+             "on|off|clear, irig on|off, stream N|full; "
+             "rack RTU: address A.B.C.D, errors NAME=V ...|clear, "
+             "system N, irig N, socket N state= remote= trn= port= ident= operator= protocol= count= errors=";
     std::lock_guard<std::mutex> lock(dev_->Mutex());
     Device& d = *dev_;
     auto input = [&](const std::string& s) {

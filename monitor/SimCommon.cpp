@@ -73,6 +73,7 @@ void TSimScreen::AppIdle() {
     return;
   }
   if (!CheckBox1.Checked) return;
+  BeforePost();
   if (PostPoll)
     PostPoll();
   else

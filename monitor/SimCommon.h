@@ -96,6 +96,8 @@ class TSimScreen {
   // Every lamp back to the off colour (scan stopped).
   virtual void AppClean() = 0;
   virtual TFamily Family() const = 0;
+  // The idle pass goes on to post the poll (scanning, link open): a screen's own step first.
+  virtual void BeforePost() {}
 
   // ---- scanning ----
   bool Scanning() const { return CheckBox1.Checked; }

@@ -60,6 +60,8 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
   Vex316sim1.Inspector = &Vex316desk1;
   for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
+  for (TRackSim* s : {static_cast<TRackSim*>(&Vex748sim1), static_cast<TRackSim*>(&Vex733sim1)})
+    Main1.SetTool(s->Name, &s->Tool());
   // rack RTU tools
   Rtu3file1.Sim = &Rtu3sim1;
   Rtu3file1.ShowWindow = [this](const std::string& name) {

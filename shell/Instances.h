@@ -13,6 +13,8 @@
 #include "config/VexCfg.h"
 #include "firmware/Mixer.h"
 #include "monitor/Vex316desk.h"
+#include "monitor/Vex733sim.h"
+#include "monitor/Vex748sim.h"
 #include "monitor/VexSim.h"
 #include "rtu/Rtu3app.h"
 #include "rtu/Rtu3encap.h"
@@ -45,26 +47,27 @@ class TInstances {
   TMixer1 Mixer1;      // boot mixer: the firmware image store
   TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
   TEvent1 Event1;      // "Vex Events"
-  // configuration editors, each before its model's simulator and production window
+                       //       Vex308prod1 ... Vex936prod1 (not built yet)
+  // per model: its configuration editor, then its simulator (production windows not built yet)
   TVex308cfg1 Vex308cfg1;
-  TVex215cfg1 Vex215cfg1;
-  TVex216cfg1 Vex216cfg1;
-  TVex316cfg1 Vex316cfg1;
-  TVex324cfg1 Vex324cfg1;
-  TVex733cfg1 Vex733cfg1;
-  TVex748cfg1 Vex748cfg1;
-  TVex924cfg1 Vex924cfg1;
-  TVex932cfg1 Vex932cfg1;
-  TVex936cfg1 Vex936cfg1;
-  //       Vex308prod1 ... Vex936prod1
-  // annunciator simulators (each between its model's editor and production window)
   TVexSim Vex308sim1{SimMember("Vex308sim1"), Ports1, Main1, Event1};
+  TVex215cfg1 Vex215cfg1;
   TVexSim Vex215sim1{SimMember("Vex215sim1"), Ports1, Main1, Event1};
+  TVex216cfg1 Vex216cfg1;
   TVexSim Vex216sim1{SimMember("Vex216sim1"), Ports1, Main1, Event1};
+  TVex316cfg1 Vex316cfg1;
   TVexSim Vex316sim1{SimMember("Vex316sim1"), Ports1, Main1, Event1};
+  TVex324cfg1 Vex324cfg1;
   TVexSim Vex324sim1{SimMember("Vex324sim1"), Ports1, Main1, Event1};
+  TVex733cfg1 Vex733cfg1;
+  TVex733sim1 Vex733sim1{Ports1, Main1, Event1};  // "Vald-3 Simulator"
+  TVex748cfg1 Vex748cfg1;
+  TVex748sim1 Vex748sim1{Ports1, Main1, Event1};  // "Vex748 Simulator"
+  TVex924cfg1 Vex924cfg1;
   TVexSim Vex924sim1{SimMember("Vex924sim1"), Ports1, Main1, Event1};
+  TVex932cfg1 Vex932cfg1;
   TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
+  TVex936cfg1 Vex936cfg1;
   TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
   TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
   TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
@@ -76,6 +79,7 @@ class TInstances {
     return {&Vex215sim1, &Vex216sim1, &Vex308sim1, &Vex316sim1,
             &Vex324sim1, &Vex924sim1, &Vex932sim1, &Vex936sim1};
   }
+
   // The configuration editors in start-up order; the one of a model (nullptr: none).
   std::vector<TVexCfg1*> Editors();
   TVexCfg1* Editor(TVexModel m);

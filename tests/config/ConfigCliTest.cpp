@@ -13,27 +13,14 @@
 #include "emu/Device.h"
 #include "emu/Server.h"
 
+#include "tests/support/CliRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int rc;
-  std::string out;
-};
-
-CliRun Vexcli(const std::string& args) {
-  const std::string cmd = std::string(VEX_BINARY_DIR) + "/vexcli " + args + " 2>&1";
-  CliRun r{-1, ""};
-  FILE* p = ::popen(cmd.c_str(), "r");
-  if (!p) return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int st = ::pclose(p);
-  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using vex::testing_cli::CliRun;
+using vex::testing_cli::Vexcli;
 
 class ConfigCli : public ::testing::Test {
  protected:

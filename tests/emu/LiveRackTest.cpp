@@ -1,11 +1,13 @@
 // The rack modules through their registers: inputs and SET/CLEAR events, the four event
-// records, the sequence stream of the extended read, slot outputs and pulses.
+// records, the sequence stream of the extended read, slot outputs and pulses, and the bench's
+// control commands (slot types, failed outputs, IRIG-B).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "comm/Event.h"
@@ -164,6 +166,26 @@ TEST(LiveRack, StreamThroughTheExtendedReadFunction) {
   EXPECT_EQ(first.Dif01, 0x0010);
 }
 
+TEST(LiveRack, StreamRepliesCutByTheBench) {
+  Rig r("tord48");
+  for (int k = 0; k < 3; ++k) r.Toggle(k + 1);  // events 2..7: a full reply is 124 bytes
+  const std::pair<const char*, size_t> cuts[] = {{"0", 0}, {"10", 10}, {"16", 16}, {"51", 51}, {"full", 124}};
+  for (const auto& [arg, bytes] : cuts) {
+    std::string reply;
+    ASSERT_TRUE(r.d->Control("stream", arg, reply));
+    EXPECT_EQ(reply, "ok");
+    ByteStr out;
+    ASSERT_EQ(r.d->ReadFile(0, 1, 124, out), 0);
+    EXPECT_EQ(out.size(), bytes) << arg;
+  }
+  std::string reply;
+  ASSERT_TRUE(r.d->Control("stream", "256", reply));
+  EXPECT_EQ(reply, "error: Stream reply size out of range [0..255]: 256");
+  Rig io("vald3");
+  ASSERT_TRUE(io.d->Control("stream", "20", reply));
+  EXPECT_EQ(reply, "ok") << "both modules stream";
+}
+
 struct SlotCase {
   const char* name;
   int slot;
@@ -222,10 +244,125 @@ TEST(LiveRack, PulseLastsItsSlotTimer) {
   EXPECT_EQ(r.Reg(71), 0x0001);
   r.Pass(400);
   EXPECT_EQ(r.Reg(71), 0);
+}
 
-  ASSERT_EQ(r.Write(72, {0x0002}), 0);  // cleared before its end
-  ASSERT_EQ(r.Write(72, {0}), 0);
-  EXPECT_EQ(r.Read(48, 25)[9], 0);
+// Writes to one pulse word as a screen sends them: only the clicked box's bit, or 0 when a
+// box is cleared. A pulse runs to its end; no write of another bit or of 0 cuts it short.
+struct PulseCase {
+  const char* name;
+  std::vector<uint16_t> writes;  // to register 70, 100 ms apart
+  uint16_t at300;                // register 70 at 300 ms after the first write
+  uint16_t at550;                // ... at 550 ms (each pulse lasts 500 ms from its own start)
+};
+
+void PrintTo(const PulseCase& c, std::ostream* os) { *os << c.name; }
+
+const PulseCase kPulses[] = {
+    {"OneBit", {0x0001}, 0x0001, 0},
+    {"SecondBitKeepsTheFirst", {0x0001, 0x0004}, 0x0005, 0x0004},
+    {"ClearedBoxKeepsTheOthers", {0x0001, 0x0004, 0x0000}, 0x0005, 0x0004},
+    {"RunningBitKeepsItsEnd", {0x0001, 0x0001}, 0x0001, 0},
+    {"TwoBitsAtOnce", {0x0003}, 0x0003, 0},
+    {"NothingSet", {0x0000}, 0, 0},
+};
+
+class LivePulse : public ::testing::TestWithParam<PulseCase> {};
+
+TEST_P(LivePulse, OneBitDoesNotCancelTheOthers) {
+  const PulseCase& c = GetParam();
+  Rig r("vald3");
+  r.Unlock();
+  ASSERT_EQ(r.Write(21, {500}), 0);  // PulTi1: the pulse length of slot 1
+  int64_t passed = 0;
+  for (uint16_t w : c.writes) {
+    ASSERT_EQ(r.Write(70, {w}), 0);
+    r.Pass(100);
+    passed += 100;
+  }
+  r.Pass(300 - passed);
+  EXPECT_EQ(r.Reg(70), c.at300);
+  EXPECT_EQ(r.Read(48, 25)[7], c.at300) << "pulsed outputs are on";
+  r.Pass(250);
+  EXPECT_EQ(r.Reg(70), c.at550);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, LivePulse, ::testing::ValuesIn(kPulses),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// The bench's control commands of the I/O module and what the status record shows after them.
+struct ControlCase {
+  const char* name;
+  std::vector<std::string> lines;                    // "cmd rest"
+  std::string reply;                                 // of the last line
+  std::vector<std::pair<uint16_t, uint16_t>> words;  // status word index -> value after
+};
+
+void PrintTo(const ControlCase& c, std::ostream* os) { *os << c.name; }
+
+const ControlCase kControls[] = {
+    {"SlotTypes", {"slot"}, "ok $4C $26 $83", {{19, cModTy5}, {20, cModTyS}, {21, cModTy8}}},
+    {"EmptySlot", {"slot 1 0"}, "ok", {{19, 0}}},
+    {"InputCard", {"slot 2 $15"}, "ok", {{20, cModTyp}}},
+    {"UnlistedType", {"slot 3 0x99", "slot"}, "ok $4C $26 $99", {{21, 0x99}}},
+    {"SlotOutOfRange", {"slot 4 0"}, "error: Slot out of range [1..3]: 4", {{19, cModTy5}}},
+    {"TypeMissing", {"slot 1"}, "error: slot N TYPE", {}},
+    {"TypeNotANumber", {"slot 1 relay"}, "error: Module type out of range [0..65535]: relay", {}},
+    {"EmptySlotCannotDrive", {"slot 1 0", "out 1"}, "ok", {{7, 0}, {10, 0x0001}}},
+    {"FailedOutput", {"outfault 2 on"}, "ok", {{10, 0x0002}}},
+    {"FailedOutputOfSlot3", {"outfault 48 on"}, "ok", {{12, 0x8000}}},
+    {"FailedOutputNotDriven", {"outfault 1 on", "out 1"}, "ok", {{7, 0}, {10, 0x0001}}},
+    {"FailureMended", {"outfault 1 on", "out 1", "outfault 1 off"}, "ok", {{7, 1}, {10, 0}}},
+    {"AllMended", {"outfault 3 on", "outfault 20 on", "outfault clear"}, "ok", {{10, 0}, {11, 0}}},
+    {"OutputOutOfRange", {"outfault 49 on"}, "error: Output out of range [1..48]: 49", {}},
+    {"OnOrOff", {"outfault 1 maybe"}, "error: on|off expected: maybe", {{10, 0}}},
+    {"IrigB", {"irig on"}, "ok", {{3, 0x0041}}},
+    {"IrigBGone", {"irig on", "irig off"}, "ok", {{3, 0x0001}}},
+    {"TooMany", {"irig on now"}, "error: irig on|off", {}},
+};
+
+class LiveControl : public ::testing::TestWithParam<ControlCase> {};
+
+TEST_P(LiveControl, StatusRecordShowsTheBench) {
+  const ControlCase& c = GetParam();
+  Rig r("vald3");
+  std::string reply;
+  for (const std::string& l : c.lines) {
+    const auto sp = l.find(' ');
+    const std::string cmd = l.substr(0, sp), rest = sp == std::string::npos ? "" : l.substr(sp + 1);
+    if (cmd == "out") {  // the output command word of slot 1, as a screen writes it
+      ASSERT_EQ(r.Write(64, {static_cast<uint16_t>(1u << (std::stoi(rest) - 1))}), 0);
+      continue;
+    }
+    ASSERT_TRUE(r.d->Control(cmd, rest, reply)) << l;
+  }
+  EXPECT_EQ(reply, c.reply);
+  const auto st = r.Read(48, 25);
+  for (const auto& [k, v] : c.words) EXPECT_EQ(st[k], v) << "status word " << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, LiveControl, ::testing::ValuesIn(kControls),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(LiveRack, BenchSurvivesARestartAndTheInputModuleRefusesIt) {
+  Rig r("vald3");
+  std::string reply;
+  ASSERT_TRUE(r.d->Control("slot", "1 $15", reply));
+  ASSERT_TRUE(r.d->Control("outfault", "5 on", reply));
+  ASSERT_TRUE(r.d->Control("irig", "on", reply));
+  ASSERT_EQ(r.Write(64, {0x0010}), 0);
+  r.d->Restart();
+  r.Pass(50);
+  const auto st = r.Read(48, 25);
+  EXPECT_EQ(st[19], cModTyp) << "the card stays in its slot";
+  EXPECT_EQ(st[10], 0x0010) << "the failed output stays failed";
+  EXPECT_EQ(st[16], 0) << "commands start cleared";
+  EXPECT_TRUE(st[3] & cTimIrg);
+  EXPECT_FALSE(r.d->Control("unknown", "", reply)) << "not the module's command";
+
+  Rig t("tord48");
+  ASSERT_TRUE(t.d->Control("irig", "on", reply));
+  EXPECT_EQ(reply, "error: \"irig\": the 48-input module has no output slots");
+  EXPECT_FALSE(t.Reg(51) & cTimIrg);
 }
 
 TEST(LiveRack, InputModuleHasNoOutputRegisters) {

@@ -13,6 +13,7 @@
 #include "comm/Ports.h"
 #include "emu/Device.h"
 #include "emu/Server.h"
+#include "tests/support/CliRun.h"
 
 namespace vex {
 namespace {
@@ -254,23 +255,8 @@ TEST_F(ManualRequest, ALinkLostDuringTheRequestIsReopened) {
 
 // ---- command line ----
 
-struct CliRun {
-  int rc;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& args) {
-  const std::string exe = std::string(VEX_BINARY_DIR) + "/vexcli";
-  const std::string cmd = exe + " " + args + " 2>&1";
-  CliRun r{-1, ""};
-  FILE* f = ::popen(cmd.c_str(), "r");
-  if (!f) return r;
-  char buf[512];
-  while (size_t n = std::fread(buf, 1, sizeof buf, f)) r.out.append(buf, n);
-  const int st = ::pclose(f);
-  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
+using testing_cli::CliRun;
+CliRun RunCli(const std::string& args) { return testing_cli::Vexcli(args); }
 
 TEST_F(ManualRequest, CommandLine) {
   if (!std::filesystem::exists(std::string(VEX_BINARY_DIR) + "/vexcli")) GTEST_SKIP() << "vexcli not built";
