@@ -46,6 +46,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &ports_->Tool());
       continue;
     }
+    if (name == "Loader1") {
+      loader_ = std::make_unique<LoaderView>(in.Loader1, in.Main1);
+      order_.emplace_back(name, loader_.get());
+      in.Main1.SetTool(name, &loader_->Tool());
+      continue;
+    }
     if (name == "Mixer1") {
       mixer_ = std::make_unique<MixerView>(in.Mixer1, in.Main1);
       order_.emplace_back(name, mixer_.get());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/EventView.h"
+#include "app/LoaderView.h"
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
@@ -29,6 +30,7 @@ class TAppWindows {
   PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
   MixerView& Mixer1() { return *mixer_; }
+  LoaderView& Loader1() { return *loader_; }
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -41,6 +43,7 @@ class TAppWindows {
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
+  std::unique_ptr<LoaderView> loader_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::pair<std::string, QWidget*>> order_;
 };

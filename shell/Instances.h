@@ -9,6 +9,7 @@
 #include "comm/Event.h"
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
+#include "firmware/Loader.h"
 #include "firmware/Mixer.h"
 #include "shell/Main.h"
 
@@ -32,12 +33,12 @@ class TInstances {
  public:
   // ---- in start-up order; tools not built yet have no member ----
   TMain1 Main1;
-  TPorts1 Ports1;  // "Port Settings & Diagnostics"
-  //       Loader1    bootloader upload
-  TMixer1 Mixer1;      // boot mixer: the firmware image store
-  TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
-  TEvent1 Event1;      // "Vex Events"
-                       //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+  TPorts1 Ports1;            // "Port Settings & Diagnostics"
+  TLoader1 Loader1{Ports1};  // "Upload": the bootloader upload
+  TMixer1 Mixer1;            // boot mixer: the firmware image store
+  TIsaMaps1 IsaMaps1;        // "ISA-18.1-1979 (R1992) Configurator"
+  TEvent1 Event1;            // "Vex Events"
+                             //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
 
  private:
   bool down_ = false;
