@@ -35,6 +35,15 @@ const std::vector<std::pair<std::string, std::string>>& TAppWindows::StartOrder(
   return order;
 }
 
+namespace {
+// The production window of an instance name ("Vex324prod1"), or none.
+TVexProd1* ProdOf(TInstances& in, const std::string& name) {
+  for (TVexProd1* p : in.ProdWindows())
+    if (name == std::string(p->Row.Unit) + "prod1") return p;
+  return nullptr;
+}
+}  // namespace
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -64,6 +73,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &event_->Tool());
       continue;
     }
+    if (TVexProd1* prod = ProdOf(in, name)) {
+      prods_.push_back(std::make_unique<ProdView>(*prod, in.Main1));
+      order_.emplace_back(name, prods_.back().get());
+      in.Main1.SetTool(name, &prods_.back()->Tool());
+      continue;
+    }
     placeholders_.push_back(std::make_unique<PlaceholderView>(name, caption));
     order_.emplace_back(name, placeholders_.back().get());
     in.Main1.SetTool(name, &placeholders_.back()->Tool());
@@ -77,6 +92,12 @@ TAppWindows::~TAppWindows() {
 QWidget* TAppWindows::Window(const std::string& name) const {
   for (const auto& [n, w] : order_)
     if (n == name) return w;
+  return nullptr;
+}
+
+ProdView* TAppWindows::Prod(const std::string& name) const {
+  for (const auto& p : prods_)
+    if (p->objectName().toStdString() == name) return p.get();
   return nullptr;
 }
 

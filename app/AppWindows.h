@@ -13,6 +13,7 @@
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
+#include "app/ProdView.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
 
@@ -31,6 +32,8 @@ class TAppWindows {
   EventView& Event1() { return *event_; }
   MixerView& Mixer1() { return *mixer_; }
   LoaderView& Loader1() { return *loader_; }
+  // The production window of an instance name ("Vex324prod1"); nullptr when none.
+  ProdView* Prod(const std::string& name) const;
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -44,6 +47,7 @@ class TAppWindows {
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
   std::unique_ptr<LoaderView> loader_;
+  std::vector<std::unique_ptr<ProdView>> prods_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::pair<std::string, QWidget*>> order_;
 };

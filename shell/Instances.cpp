@@ -48,6 +48,11 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
 }
 
+std::vector<TVexProd1*> TInstances::ProdWindows() {
+  return {&Vex308prod1, &Vex215prod1, &Vex216prod1, &Vex316prod1, &Vex324prod1,
+          &Vex733prod1, &Vex748prod1, &Vex924prod1, &Vex932prod1, &Vex936prod1};
+}
+
 TInstances::~TInstances() {
   try {
     Shutdown();

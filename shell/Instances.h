@@ -5,12 +5,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comm/Event.h"
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
 #include "firmware/Loader.h"
 #include "firmware/Mixer.h"
+#include "firmware/Prod.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -38,7 +40,20 @@ class TInstances {
   TMixer1 Mixer1;            // boot mixer: the firmware image store
   TIsaMaps1 IsaMaps1;        // "ISA-18.1-1979 (R1992) Configurator"
   TEvent1 Event1;            // "Vex Events"
-                             //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+  // per model: Vex308cfg1, Vex308sim1, Vex308prod1, ... (editors and simulators not built yet)
+  TVex308prod1 Vex308prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex215prod1 Vex215prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex216prod1 Vex216prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex316prod1 Vex316prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex324prod1 Vex324prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex733prod1 Vex733prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex748prod1 Vex748prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex924prod1 Vex924prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex932prod1 Vex932prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex936prod1 Vex936prod1{Ports1, Main1, Mixer1, Loader1};
+  //       Rtu3file1 ... Rtu3sim1, Vex316desk1
+  // The production windows in start-up order.
+  std::vector<TVexProd1*> ProdWindows();
 
  private:
   bool down_ = false;

@@ -16,16 +16,8 @@ namespace {
 
 using namespace testing_app;
 using test::AppHex;
+using test::MessageOf;
 using test::UploadRig;
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
 
 void SaveScreen(const std::string& name) {
   if (QGuiApplication::platformName() != "xcb" || !QGuiApplication::primaryScreen()) return;

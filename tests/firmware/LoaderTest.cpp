@@ -8,15 +8,6 @@
 namespace vex::test {
 namespace {
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 struct GoodCase {
   const char* name;
   BoardOptions board;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -40,6 +41,16 @@ inline std::string AppHex(uint16_t ver, int codeBytes, uint32_t start = 0x0800, 
     text += ":" + HexApply(rec) + "\r\n";
   }
   return text + ":00000001FF\r\n";
+}
+
+// The message of what f raises ("" when nothing).
+inline std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
 }
 
 struct BoardOptions {
