@@ -37,7 +37,18 @@ std::unique_ptr<IMainLink> MakeMainLink(TPorts1& ports) { return std::make_uniqu
 
 TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDesktop& desktop,
                        const std::string& portsIni)
-    : mainLink_(MakeMainLink(Ports1)), Main1(*mainLink_, desktop) {
+    : mainLink_(MakeMainLink(Ports1)),
+      Main1(*mainLink_, desktop),
+      Vex308cfg1(Ports1, Main1, IsaMaps1),
+      Vex215cfg1(Ports1, Main1, IsaMaps1),
+      Vex216cfg1(Ports1, Main1, IsaMaps1),
+      Vex316cfg1(Ports1, Main1, IsaMaps1),
+      Vex324cfg1(Ports1, Main1, IsaMaps1),
+      Vex733cfg1(Ports1, Main1, IsaMaps1),
+      Vex748cfg1(Ports1, Main1, IsaMaps1),
+      Vex924cfg1(Ports1, Main1, IsaMaps1),
+      Vex932cfg1(Ports1, Main1, IsaMaps1),
+      Vex936cfg1(Ports1, Main1, IsaMaps1) {
   // Ports1 is only referred to above; it is built before anything uses it.
   Main1.FormCreate(start, store);
   if (!portsIni.empty()) Ports1.IniPath = portsIni;
@@ -45,12 +56,30 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.MainRecord = std::string(cMainCaption) + ", " + Main1.VersionLabel;
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+  for (TVexCfg1* e : Editors()) e->Program = Ports1.MainRecord;
+  for (TVexProd1* p : ProdWindows())
+    for (TVexCfg1* e : Editors())
+      if (e->FormName() == p->Row.CfgName) {
+        prodEditors_.push_back(std::make_unique<TProdEditor>(*e));
+        p->Editor = prodEditors_.back().get();
+      }
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
 }
 
 std::vector<TVexProd1*> TInstances::ProdWindows() {
   return {&Vex308prod1, &Vex215prod1, &Vex216prod1, &Vex316prod1, &Vex324prod1,
           &Vex733prod1, &Vex748prod1, &Vex924prod1, &Vex932prod1, &Vex936prod1};
+}
+
+std::vector<TVexCfg1*> TInstances::Editors() {
+  return {&Vex308cfg1, &Vex215cfg1, &Vex216cfg1, &Vex316cfg1, &Vex324cfg1,
+          &Vex733cfg1, &Vex748cfg1, &Vex924cfg1, &Vex932cfg1, &Vex936cfg1};
+}
+
+TVexCfg1* TInstances::Editor(TVexModel m) {
+  for (TVexCfg1* e : Editors())
+    if (e->Row.Model == m) return e;
+  return nullptr;
 }
 
 TInstances::~TInstances() {

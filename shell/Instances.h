@@ -10,9 +10,11 @@
 #include "comm/Event.h"
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
+#include "config/VexCfg.h"
 #include "firmware/Loader.h"
 #include "firmware/Mixer.h"
 #include "firmware/Prod.h"
+#include "firmware/ProdEditor.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -40,7 +42,19 @@ class TInstances {
   TMixer1 Mixer1;            // boot mixer: the firmware image store
   TIsaMaps1 IsaMaps1;        // "ISA-18.1-1979 (R1992) Configurator"
   TEvent1 Event1;            // "Vex Events"
-  // per model: Vex308cfg1, Vex308sim1, Vex308prod1, ... (editors and simulators not built yet)
+  // configuration editors, each before its model's simulator and production window
+  TVex308cfg1 Vex308cfg1;
+  TVex215cfg1 Vex215cfg1;
+  TVex216cfg1 Vex216cfg1;
+  TVex316cfg1 Vex316cfg1;
+  TVex324cfg1 Vex324cfg1;
+  TVex733cfg1 Vex733cfg1;
+  TVex748cfg1 Vex748cfg1;
+  TVex924cfg1 Vex924cfg1;
+  TVex932cfg1 Vex932cfg1;
+  TVex936cfg1 Vex936cfg1;
+  //       Vex308sim1 ... Vex936sim1 (the simulators are not built yet)
+  // production windows
   TVex308prod1 Vex308prod1{Ports1, Main1, Mixer1, Loader1};
   TVex215prod1 Vex215prod1{Ports1, Main1, Mixer1, Loader1};
   TVex216prod1 Vex216prod1{Ports1, Main1, Mixer1, Loader1};
@@ -52,10 +66,15 @@ class TInstances {
   TVex932prod1 Vex932prod1{Ports1, Main1, Mixer1, Loader1};
   TVex936prod1 Vex936prod1{Ports1, Main1, Mixer1, Loader1};
   //       Rtu3file1 ... Rtu3sim1, Vex316desk1
+
+  // The configuration editors in start-up order; the one of a model (nullptr: none).
+  std::vector<TVexCfg1*> Editors();
+  TVexCfg1* Editor(TVexModel m);
   // The production windows in start-up order.
   std::vector<TVexProd1*> ProdWindows();
 
  private:
+  std::vector<std::unique_ptr<TProdEditor>> prodEditors_;  // each production window's editor
   bool down_ = false;
 };
 

@@ -4,6 +4,8 @@
 // checks, the production log and "Next ID:" after runs that succeed and fail, and "Fw Upload".
 #include <gtest/gtest.h>
 
+#include "config/VexCfg.h"
+#include "firmware/ProdEditor.h"
 #include "tests/firmware/ProdRig.h"
 
 namespace vex::test {
@@ -71,6 +73,43 @@ TEST(Production, NewBoardTakesTheNextNumberAndIsLogged) {
   again.FormShow();
   EXPECT_EQ(again.NextId.Text(), "00013");
   EXPECT_EQ(again.ModelFile.Text(), r.modelFile);
+}
+
+// The run with the model's own configuration editor and a model file that editor saved.
+TEST(Production, RunsTheModelsOwnConfigurationEditor) {
+  ProdRig r("Vex324", NewBoard());
+  TIsaMaps1 isa;
+  TVexCfg1 editor(CfgMember(TVexModel::Vex324), r.Ports1, r.Main1, isa);
+  editor.DataDir = r.dir.string();
+  TProdEditor ed(editor);
+  ASSERT_TRUE(editor.Button1Click());
+  editor.LabeledEdit11.SetText("33");  // detection time of the model
+  editor.SaveConfig(r.modelFile);
+  r.Ports1.SetConnectPort(false);
+  r.Prod.Editor = &ed;
+  NewBoardPlan(r, 0x0754, "00012");
+  r.Prod.Button1Click();
+  EXPECT_EQ(r.Reg(13), 12);
+  EXPECT_EQ(r.Reg(16), 33) << "the model file's configuration, stored before the restart";
+  EXPECT_EQ(r.Prod.ProdId.Text(), "00012");
+  EXPECT_EQ(r.Prod.NextId.Text(), "00013");
+  EXPECT_TRUE(std::filesystem::exists(r.dir / "Vex324" / "Config" / "SN00012.eep"));
+  EXPECT_NE(LogValue((r.dir / "Vex324" / "Vex324prod.ini").string(), "Products", "5400012"), "<none>");
+}
+
+// The rack modules leave out "Setup Cfg" and synchronise the module's clock before reading back.
+TEST(Production, RackModuleRunSkipsSetupAndSynchronisesTheClock) {
+  ProdRig r("Vex733", NewBoard({.model = "vald3"}));
+  int synced = 0;
+  r.Prod.SyncTime = [&] { ++synced; };
+  NewBoardPlan(r, 0x0A63, "00001");
+  r.Prod.Button1Click();
+  EXPECT_EQ(synced, 1);
+  EXPECT_EQ(r.Editor.calls,
+            (std::vector<std::string>{"read", "load", "write", "eeprom", "restart", "read", "backup"}));
+  EXPECT_EQ(r.Reg(13), 1);
+  EXPECT_NE(LogValue((r.dir / "Vex733" / "Vex733prod.ini").string(), "Products", "6300001"), "<none>");
+  EXPECT_EQ(r.Prod.NextId.Text(), "00002");
 }
 
 TEST(Production, ProducedBoardAsksAndKeepsItsAddressAndNumber) {
