@@ -56,6 +56,7 @@ TEST(ProdViewTest, ProduceShowsTheResultInGreen) {
   EXPECT_EQ(view.Field(r.Prod.NextId)->text().toStdString(), "00013");
   EXPECT_EQ(StatusColour(view, r), QColor(0, 255, 0));
   SaveShot(view, "prod-success");
+  Spin(150);  // the window system maps and paints the window
   SaveScreen("prod-success-screen");
 }
 
@@ -75,6 +76,7 @@ TEST(ProdViewTest, FailedRunShowsTheErrorInLightRed) {
       << "the application's error report";
   EXPECT_TRUE(view.PlanGroup()->isEnabled());
   SaveShot(view, "prod-failure");
+  Spin(150);
   SaveScreen("prod-failure-screen");
 }
 
