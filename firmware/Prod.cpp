@@ -1,6 +1,5 @@
 #include "firmware/Prod.h"
 
-
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
