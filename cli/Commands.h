@@ -18,5 +18,6 @@ void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, writ
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
 void AddLoadCommands(CLI::App& app);      // upload, produce (LoadCommands.cpp)
+void AddRtuCommands(CLI::App& app);       // rtu (RtuCommands.cpp)
 
 }  // namespace vex::cli

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   vex::cli::AddFirmwareCommands(app);
   vex::cli::AddConfigCommands(app);
   vex::cli::AddLoadCommands(app);
+  vex::cli::AddRtuCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

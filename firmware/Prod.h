@@ -23,6 +23,7 @@
 #include "config/IsaMaps.h"
 #include "firmware/Loader.h"
 #include "firmware/Mixer.h"
+#include "shell/FileDialog.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -46,13 +47,7 @@ class IProdEditor {
 };
 
 // A file dialog of a production window; it keeps its folder between uses.
-struct TProdDialog {
-  std::string Title;
-  std::string Filter;  // "Model Files (*.eem)|*.eem|All Files (*.*)|*.*"
-  std::string DefaultExt;
-  std::string InitialDir;  // empty until first set
-  std::string FileName;
-};
+using TProdDialog = TFileDialog;
 
 class IProdDialogs {
  public:

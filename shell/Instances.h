@@ -15,6 +15,10 @@
 #include "firmware/Mixer.h"
 #include "firmware/Prod.h"
 #include "firmware/ProdEditor.h"
+#include "rtu/Rtu3app.h"
+#include "rtu/Rtu3encap.h"
+#include "rtu/Rtu3file.h"
+#include "rtu/Rtu3sim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -65,7 +69,11 @@ class TInstances {
   TVex924prod1 Vex924prod1{Ports1, Main1, Mixer1, Loader1};
   TVex932prod1 Vex932prod1{Ports1, Main1, Mixer1, Loader1};
   TVex936prod1 Vex936prod1{Ports1, Main1, Mixer1, Loader1};
-  //       Rtu3file1 ... Rtu3sim1, Vex316desk1
+  TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
+  TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
+  TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
+  TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
+  //       Vex316desk1
 
   // The configuration editors in start-up order; the one of a model (nullptr: none).
   std::vector<TVexCfg1*> Editors();
