@@ -46,6 +46,15 @@ static TVexCfg1* EditorOf(TInstances& in, const std::string& name) {
   return nullptr;
 }
 
+namespace {
+// The production window of an instance name ("Vex324prod1"), or none.
+TVexProd1* ProdOf(TInstances& in, const std::string& name) {
+  for (TVexProd1* p : in.ProdWindows())
+    if (name == std::string(p->Row.Unit) + "prod1") return p;
+  return nullptr;
+}
+}  // namespace
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -55,6 +64,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       ports_ = std::make_unique<PortsView>(in.Ports1, in.Main1);
       order_.emplace_back(name, ports_.get());
       in.Main1.SetTool(name, &ports_->Tool());
+      continue;
+    }
+    if (name == "Loader1") {
+      loader_ = std::make_unique<LoaderView>(in.Loader1, in.Main1);
+      order_.emplace_back(name, loader_.get());
+      in.Main1.SetTool(name, &loader_->Tool());
       continue;
     }
     if (name == "Mixer1") {
@@ -102,6 +117,12 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       };
       order_.emplace_back(name, editors_.back().get());
       in.Main1.SetTool(name, &editors_.back()->Tool());
+      continue;
+    }
+    if (TVexProd1* prod = ProdOf(in, name)) {
+      prods_.push_back(std::make_unique<ProdView>(*prod, in.Main1));
+      order_.emplace_back(name, prods_.back().get());
+      in.Main1.SetTool(name, &prods_.back()->Tool());
       continue;
     }
     if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools
@@ -159,6 +180,12 @@ QWidget* TAppWindows::Window(const std::string& name) const {
 CfgView* TAppWindows::Editor(const std::string& name) const {
   for (const auto& e : editors_)
     if (e->Editor().FormName() == name) return e.get();
+  return nullptr;
+}
+
+ProdView* TAppWindows::Prod(const std::string& name) const {
+  for (const auto& p : prods_)
+    if (p->objectName().toStdString() == name) return p.get();
   return nullptr;
 }
 

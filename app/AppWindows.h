@@ -11,9 +11,11 @@
 #include "app/CfgView.h"
 #include "app/EventView.h"
 #include "app/IsaMapsView.h"
+#include "app/LoaderView.h"
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
+#include "app/ProdView.h"
 #include "app/RackSimView.h"
 #include "app/RtuViews.h"
 #include "app/SimView.h"
@@ -38,6 +40,9 @@ class TAppWindows {
   Vex316deskView& Vex316desk1() { return *desk_; }
   IsaMapsView& IsaMaps1() { return *isa_; }
   CfgView* Editor(const std::string& name) const;  // "Vex324cfg1"; nullptr for another name
+  LoaderView& Loader1() { return *loader_; }
+  // The production window of an instance name ("Vex324prod1"); nullptr when none.
+  ProdView* Prod(const std::string& name) const;
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -54,6 +59,8 @@ class TAppWindows {
   std::unique_ptr<Vex316deskView> desk_;
   std::unique_ptr<IsaMapsView> isa_;
   std::vector<std::unique_ptr<CfgView>> editors_;
+  std::unique_ptr<LoaderView> loader_;
+  std::vector<std::unique_ptr<ProdView>> prods_;
   std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
   std::unique_ptr<Rtu3encapView> rtu3encap_;
   std::unique_ptr<Rtu3appView> rtu3app_;

@@ -23,7 +23,8 @@ void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
 void AddRackCommands(CLI::App& app);      // rack out, rack pulse (RackCommands.cpp)
 void AddMonitorCommands(
-    CLI::App& app);                  // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
-void AddRtuCommands(CLI::App& app);  // rtu (RtuCommands.cpp)
+    CLI::App& app);                   // monitor, key, sync-time, events, erase-events (MonitorCommands.cpp)
+void AddRtuCommands(CLI::App& app);   // rtu (RtuCommands.cpp)
+void AddLoadCommands(CLI::App& app);  // upload, produce (LoadCommands.cpp)
 
 }  // namespace vex::cli

@@ -1,5 +1,5 @@
-// The connection options of every vexcli command that talks to a device, and the hub they set up:
-// the program's settings file for defaults, the options on top.
+// The connection options every device command of vexcli takes, and the hub they set up: the
+// program's settings file for defaults, overridden by the options.
 #pragma once
 
 #include <netdb.h>
@@ -64,36 +64,39 @@ inline std::string HostAddress(const std::string& host) {
   return buf;
 }
 
+// The settings of the file, overridden by the options; `printer` (may be null) echoes the log.
+inline void ApplyLinkOptions(TPorts1& p, const LinkOptions& o, IConsole* printer) {
+  p.IniPath = o.ini.empty() ? IniPathOf("vexsim") : o.ini;
+  p.LoadSettings();
+  if (o.log && printer) p.SetConsole(printer);
+  if (!o.port.empty()) {
+    p.ActivePage = lpComm;
+    p.ComboBox1 = o.port;
+  }
+  if (!o.tcp.empty()) {
+    p.ActivePage = lpNetwork;
+    std::string host = o.tcp;
+    const size_t colon = host.rfind(':');
+    if (colon != std::string::npos) {
+      p.LabeledEdit31 = host.substr(colon + 1);
+      host.resize(colon);
+    }
+    p.LabeledEdit30 = HostAddress(host);
+  }
+  if (!o.baud.empty())
+    p.ComboBox2Change(Position(o.baud, cBaudText, static_cast<int>(std::size(cBaudText)), "Baud"));
+  if (!o.parity.empty())
+    p.ComboBox3 = Position(o.parity, cParityText, static_cast<int>(std::size(cParityText)), "Parity");
+  if (!o.node.empty()) p.LabeledEdit1 = o.node;
+  if (!o.unit.empty()) p.LabeledEdit32 = o.unit;
+  const bool net = p.NetworkActive();
+  if (!o.timeout.empty()) (net ? p.LabeledEdit33 : p.TimeoutEdit()) = o.timeout;
+  if (!o.blind.empty()) (net ? p.LabeledEdit34 : p.BlindEdit()) = o.blind;
+}
+
 // The hub with the settings of the file, overridden by the options.
 struct Hub {
-  explicit Hub(const LinkOptions& o) {
-    p.IniPath = o.ini.empty() ? IniPathOf("vexsim") : o.ini;
-    p.LoadSettings();
-    if (o.log) p.SetConsole(&printer);
-    if (!o.port.empty()) {
-      p.ActivePage = lpComm;
-      p.ComboBox1 = o.port;
-    }
-    if (!o.tcp.empty()) {
-      p.ActivePage = lpNetwork;
-      std::string host = o.tcp;
-      const size_t colon = host.rfind(':');
-      if (colon != std::string::npos) {
-        p.LabeledEdit31 = host.substr(colon + 1);
-        host.resize(colon);
-      }
-      p.LabeledEdit30 = HostAddress(host);
-    }
-    if (!o.baud.empty())
-      p.ComboBox2Change(Position(o.baud, cBaudText, static_cast<int>(std::size(cBaudText)), "Baud"));
-    if (!o.parity.empty())
-      p.ComboBox3 = Position(o.parity, cParityText, static_cast<int>(std::size(cParityText)), "Parity");
-    if (!o.node.empty()) p.LabeledEdit1 = o.node;
-    if (!o.unit.empty()) p.LabeledEdit32 = o.unit;
-    const bool net = p.NetworkActive();
-    if (!o.timeout.empty()) (net ? p.LabeledEdit33 : p.TimeoutEdit()) = o.timeout;
-    if (!o.blind.empty()) (net ? p.LabeledEdit34 : p.BlindEdit()) = o.blind;
-  }
+  explicit Hub(const LinkOptions& o) { ApplyLinkOptions(p, o, &printer); }
   LogPrinter printer;  // outlives the hub, which may still log while closing
   TPorts1 p;
 };

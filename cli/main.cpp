@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   vex::cli::AddConfigCommands(app);
   vex::cli::AddRackCommands(app);
   vex::cli::AddMonitorCommands(app);
+  vex::cli::AddLoadCommands(app);
   vex::cli::AddRtuCommands(app);
   try {
     app.parse(argc, argv);

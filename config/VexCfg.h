@@ -22,6 +22,7 @@
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
 #include "config/RegMap.h"
+#include "shell/FileDialog.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -52,16 +53,6 @@ struct TCfgMember {
 
 const std::vector<TCfgMember>& CfgMembers();  // in the program's start-up order
 const TCfgMember& CfgMember(TVexModel m);
-
-// A file dialog of an editor. `InitialDir` and `FileName` come in as the dialog starts;
-// on true `FileName` is the chosen file.
-struct TCfgFileDialog {
-  std::string Title;
-  std::string Filter;      // "Model Files (*.eem)|*.eem"
-  std::string DefaultExt;  // "eem"
-  std::string InitialDir;
-  std::string FileName;
-};
 
 class ICfgDialogs {
  public:

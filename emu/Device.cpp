@@ -215,6 +215,7 @@ void Device::Tick(int64_t nowMs) {
   if (bootUntil_ != 0 && nowMs >= bootUntil_) {
     bootUntil_ = 0;
     if (bootState_ == -1 && appValid_) StartApplication();
+    if (bootState_ == -13 && appValid_) BootTestPassed();
   }
   if (bootState_ == 0) {
     ModelTick(nowMs);
@@ -228,6 +229,12 @@ void Device::Restart() {
   bootState_ = appValid_ ? -1 : -2;
   bootUntil_ = appValid_ ? MonoMs() + bootWaitMs_ : 0;
   if (appValid_ && bootWaitMs_ <= 0) StartApplication();
+}
+
+void Device::SetNoApplication() {
+  appValid_ = false;
+  bootState_ = -2;
+  bootUntil_ = 0;
 }
 
 void Device::StartApplication() {
@@ -282,10 +289,9 @@ int Device::Command(uint16_t v) {
 
 int Device::BootCommand(uint16_t v, uint16_t prev) {
   switch (v) {
-    case 0xFFF2:  // programming entry
+    case 0xFFF2:  // programming entry; the application is erased with the first block
       bootState_ = -5;
       bootUntil_ = 0;
-      appValid_ = false;
       flash_.assign(0, 0);
       blockSeen_.clear();
       return exNone;
@@ -310,6 +316,7 @@ int Device::BootBlock(uint16_t first, uint16_t count, const uint16_t* in) {
     bootState_ = -4;  // segment range failure
     return exValue;
   }
+  appValid_ = false;
   if (flash_.size() < off + info_.segSize) flash_.resize(off + info_.segSize, 0xFF);
   if (blockSeen_.size() <= block) blockSeen_.resize(block + 1, false);
   for (int i = 0; i < words; ++i) {
@@ -321,6 +328,18 @@ int Device::BootBlock(uint16_t first, uint16_t count, const uint16_t* in) {
 }
 
 void Device::BootTest() {
+  // No block since programming entry: the resident application is checked as it is.
+  if (blockSeen_.empty()) {
+    if (!appValid_) {
+      bootState_ = -2;
+      bootUntil_ = 0;
+      return;
+    }
+    bootState_ = -13;
+    bootUntil_ = MonoMs() + std::max(appStartMs_, 1);
+    if (appStartMs_ <= 0) BootTestPassed();
+    return;
+  }
   // The image starts with its header: Crl, Crh, Top, Ver as little-endian words. The CRC
   // covers the whole segment-rounded image after the two CRC words.
   auto word = [&](size_t i) { return static_cast<uint16_t>(flash_[2 * i] | flash_[2 * i + 1] << 8); };
@@ -341,17 +360,24 @@ void Device::BootTest() {
   }
   appValid_ = ok;
   if (ok) {
-    const bool relaid = NewEdition(appId_);
-    if (relaid) {
-      ranges_.clear();
-      live_.reset();
-    }
-    StartApplication();
-    if (relaid) AttachLive(MakeLivePart(*this));
+    // the boot test has passed; the application comes up a little later
+    bootState_ = -13;
+    bootUntil_ = MonoMs() + std::max(appStartMs_, 1);
+    if (appStartMs_ <= 0) BootTestPassed();
   } else {
     bootState_ = -2;
     bootUntil_ = 0;
   }
+}
+
+void Device::BootTestPassed() {
+  const bool relaid = NewEdition(appId_);
+  if (relaid) {
+    ranges_.clear();
+    live_.reset();
+  }
+  StartApplication();
+  if (relaid) AttachLive(MakeLivePart(*this));
 }
 
 // ---- register access ----

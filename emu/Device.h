@@ -252,6 +252,7 @@ class Device {
   int bootState_ = 0;
   int64_t bootUntil_ = 0;  // end of the boot window after a restart (0 = none)
   int bootWaitMs_ = 1500;
+  int appStartMs_ = 800;  // from a passed boot test ($FFF3) to the running application
   bool appValid_ = true;
   uint16_t appId_;
   uint16_t appCrc_ = 0;
@@ -260,11 +261,15 @@ class Device {
   int BootCommand(uint16_t v, uint16_t prev);
   int BootBlock(uint16_t first, uint16_t count, const uint16_t* in);
   void BootTest();
+  void BootTestPassed();
   void StartApplication();
 
  public:
   static constexpr size_t kFlashBytes = 0x40000;  // largest image the bootloader takes
   void SetBootWait(int ms) { bootWaitMs_ = ms; }
+  void SetAppStart(int ms) { appStartMs_ = ms; }
+  // A board whose application is missing or corrupt: it sits in its bootloader (state -2).
+  void SetNoApplication();
   // Strict (the default): registers 14, 16.. and the sequence record refuse writes (exception 4)
   // unless 0 and $1234 were the last words on register 15, as on the device.
   void SetStrictUnlock(bool on) { strictUnlock_ = on; }

@@ -28,7 +28,7 @@ struct Default {
 const Default kModels[] = {
     {"vex215", Model::Vex215, 0x16, 0x43, 0x41, 16}, {"vex216", Model::Vex216, 0x46, 101, 9, 16},
     {"vex308", Model::Vex308, 0x58, 104, 14, 8},     {"vex316", Model::Vex316, 0x51, 0x69, 17, 16},
-    {"vex324", Model::Vex324, 0x54, 101, 8, 24},     {"vex924", Model::Vex924, 0x84, 110, 8, 24},
+    {"vex324", Model::Vex324, 0x54, 102, 8, 24},     {"vex924", Model::Vex924, 0x84, 110, 8, 24},
     {"vex932", Model::Vex932, 0x83, 110, 8, 32},     {"vex936", Model::Vex936, 0x8A, 110, 8, 36},
     {"vald3", Model::Vald3, 0x63, 0x65, 10, 48},     {"tord48", Model::Tord48, 0x6E, 0x65, 5, 48},
     {"brix3", Model::Brix3, 0x60, 1, 34, 0},

@@ -34,7 +34,8 @@ uint32_t ParseMfgDate(const std::string& s) {
 int main(int argc, char** argv) {
   CLI::App app{"Simulated annunciators, rack modules and rack RTU as Modbus slaves"};
   std::string model = "vex324";
-  int bootRev = -1, edition = -1, uniqueId = 1, slave = 0, bootWait = 1500;
+  int bootRev = -1, edition = -1, uniqueId = 1, slave = 0, bootWait = 1500, appStart = 800;
+  bool noApp = false;
   std::string mfgDate, scenario;
   vex::emu::ServerOptions opt;
   std::string parity = "N";
@@ -68,6 +69,10 @@ int main(int argc, char** argv) {
                  "Milliseconds the bootloader waits after a restart before it starts "
                  "the application")
       ->capture_default_str();
+  app.add_option("--app-start", appStart,
+                 "Milliseconds from a passed boot test ($FFF3) to the running application")
+      ->capture_default_str();
+  app.add_flag("--no-app", noApp, "A board whose application is missing or corrupt (boot state -2)");
   app.add_option("--fault", opt.faults, "Inject a fault, e.g. \"noreply fn=3 nth=2\" (repeatable)");
   app.add_option("--control", opt.controlPort,
                  "Line-based control interface on this loopback port (0 = any)");
@@ -95,6 +100,8 @@ int main(int argc, char** argv) {
     const uint32_t date = !mfgDate.empty() ? ParseMfgDate(mfgDate) : uniqueId == 0 ? 0 : 0x2E0A3C00;
     dev->SetIdentity(static_cast<uint16_t>(uniqueId), date, static_cast<uint8_t>(slave));
     dev->SetBootWait(bootWait);
+    dev->SetAppStart(appStart);
+    if (noApp) dev->SetNoApplication();
     dev->SetStrictUnlock(!lax);
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;

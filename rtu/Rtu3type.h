@@ -3,6 +3,8 @@
 // state and IRIG-B quality codes. Also the settings file of the RTU tools and the file dialogs.
 #pragma once
 
+#include "shell/FileDialog.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -140,10 +142,6 @@ void WriteIniKeys(const std::string& path, const std::string& section,
 ByteStr ReadWholeFile(const std::string& path);
 
 // ---- file dialogs and confirmations of the RTU windows ----
-struct TFileDialog {
-  std::string Title, Filter, DefaultExt;
-  std::string InitialDir, FileName;  // where the dialog starts
-};
 class IRtuDialogs {
  public:
   virtual ~IRtuDialogs() = default;

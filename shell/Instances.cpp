@@ -57,6 +57,12 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   for (TVexCfg1* e : Editors()) e->Program = Ports1.MainRecord;
+  for (TVexProd1* p : ProdWindows())
+    for (TVexCfg1* e : Editors())
+      if (e->FormName() == p->Row.CfgName) {
+        prodEditors_.push_back(std::make_unique<TProdEditor>(*e));
+        p->Editor = prodEditors_.back().get();
+      }
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
   Vex316sim1.Inspector = &Vex316desk1;
   for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
@@ -69,6 +75,11 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   };
   Rtu3encap1.Mesaj = Rtu3app1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   Rtu3encap1.ClearError = [this] { Ports1.Error(""); };
+}
+
+std::vector<TVexProd1*> TInstances::ProdWindows() {
+  return {&Vex308prod1, &Vex215prod1, &Vex216prod1, &Vex316prod1, &Vex324prod1,
+          &Vex733prod1, &Vex748prod1, &Vex924prod1, &Vex932prod1, &Vex936prod1};
 }
 
 std::vector<TVexCfg1*> TInstances::Editors() {

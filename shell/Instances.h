@@ -11,7 +11,10 @@
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
 #include "config/VexCfg.h"
+#include "firmware/Loader.h"
 #include "firmware/Mixer.h"
+#include "firmware/Prod.h"
+#include "firmware/ProdEditor.h"
 #include "monitor/Vex316desk.h"
 #include "monitor/Vex733sim.h"
 #include "monitor/Vex748sim.h"
@@ -42,13 +45,12 @@ class TInstances {
  public:
   // ---- in start-up order; tools not built yet have no member ----
   TMain1 Main1;
-  TPorts1 Ports1;  // "Port Settings & Diagnostics"
-  //       Loader1    bootloader upload
-  TMixer1 Mixer1;      // boot mixer: the firmware image store
-  TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
-  TEvent1 Event1;      // "Vex Events"
-                       //       Vex308prod1 ... Vex936prod1 (not built yet)
-  // per model: its configuration editor, then its simulator (production windows not built yet)
+  TPorts1 Ports1;            // "Port Settings & Diagnostics"
+  TLoader1 Loader1{Ports1};  // "Upload": the bootloader upload
+  TMixer1 Mixer1;            // boot mixer: the firmware image store
+  TIsaMaps1 IsaMaps1;        // "ISA-18.1-1979 (R1992) Configurator"
+  TEvent1 Event1;            // "Vex Events"
+  // configuration editors, each before its model's simulator and production window
   TVex308cfg1 Vex308cfg1;
   TVexSim Vex308sim1{SimMember("Vex308sim1"), Ports1, Main1, Event1};
   TVex215cfg1 Vex215cfg1;
@@ -69,6 +71,17 @@ class TInstances {
   TVexSim Vex932sim1{SimMember("Vex932sim1"), Ports1, Main1, Event1};
   TVex936cfg1 Vex936cfg1;
   TVexSim Vex936sim1{SimMember("Vex936sim1"), Ports1, Main1, Event1};
+  // production windows
+  TVex308prod1 Vex308prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex215prod1 Vex215prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex216prod1 Vex216prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex316prod1 Vex316prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex324prod1 Vex324prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex733prod1 Vex733prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex748prod1 Vex748prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex924prod1 Vex924prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex932prod1 Vex932prod1{Ports1, Main1, Mixer1, Loader1};
+  TVex936prod1 Vex936prod1{Ports1, Main1, Mixer1, Loader1};
   TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
   TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
   TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
@@ -83,8 +96,11 @@ class TInstances {
   // The configuration editors in start-up order; the one of a model (nullptr: none).
   std::vector<TVexCfg1*> Editors();
   TVexCfg1* Editor(TVexModel m);
+  // The production windows in start-up order.
+  std::vector<TVexProd1*> ProdWindows();
 
  private:
+  std::vector<std::unique_ptr<TProdEditor>> prodEditors_;  // each production window's editor
   bool down_ = false;
 };
 

@@ -247,7 +247,9 @@ class PortsViewDeviceTest : public PortsViewTest {
     PortsViewTest::SetUp();
     emu::ServerOptions o;
     o.tcpPort = 0;
-    server = std::make_unique<emu::EmuServer>(emu::MakeDevice(emu::ModelFor("vex324")), o);
+    auto dev = emu::MakeDevice(emu::ModelFor("vex324"));
+    dev->SetStrictUnlock(false);  // the manual requests write configuration registers as they are
+    server = std::make_unique<emu::EmuServer>(std::move(dev), o);
     server->Start();
     view->SettingsPages()->setCurrentIndex(1);  // "Network"
     Edit("LabeledEdit30")->setText("127.0.0.1");

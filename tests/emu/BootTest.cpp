@@ -58,6 +58,7 @@ class EmuBootTest : public ::testing::TestWithParam<BootCase> {};
 TEST_P(EmuBootTest, UploadStartsTheNewApplication) {
   const BootCase& c = GetParam();
   auto d = MakeDevice(ModelFor(c.key, c.bootRev));
+  d->SetAppStart(0);
   ASSERT_EQ(d->Info().segSize, c.seg);
   DirectMaster m(*d);
   const auto img = Image(c.seg, 80, c.ver, 7);
@@ -72,6 +73,7 @@ TEST_P(EmuBootTest, UploadStartsTheNewApplication) {
 TEST_P(EmuBootTest, CorruptedImageEndsInCrcMismatchAndStaysInTheBootloader) {
   const BootCase& c = GetParam();
   auto d = MakeDevice(ModelFor(c.key, c.bootRev));
+  d->SetAppStart(0);
   DirectMaster m(*d);
   auto img = Image(c.seg, 20, c.ver, 3);
   img[img.size() - 1] ^= 0x01;  // padding byte inside the CRC
@@ -120,6 +122,7 @@ TEST(EmuBoot, AnotherEditionBringsItsOwnLayout) {
   for (const EditionCase& c : kEditions) {
     SCOPED_TRACE(std::string(c.key) + " to edition " + std::to_string(c.edition));
     auto d = MakeDevice(ModelFor(c.key, c.bootRev));
+    d->SetAppStart(0);
     DirectMaster m(*d);
     const uint16_t reg = d->Info().cfgFirst;  // detection time (horn selection on legacy)
     for (uint16_t w : {0, 0x1234}) ASSERT_EQ(m.Cmd(w), 0);
@@ -205,8 +208,82 @@ TEST(EmuBoot, RestartShowsTheBootloaderUntilTheBootWindowEnds) {
   ASSERT_EQ(m.Cmd(0x9999), 0);
   EXPECT_EQ(State(m), -1);
   std::this_thread::sleep_for(std::chrono::milliseconds(80));
+  {
+    std::lock_guard<std::mutex> lock(d->Mutex());
+    d->Tick(MonoMs());
+  }
   EXPECT_EQ(State(m), 0);
   EXPECT_EQ(m.Reg(1), 0x0854);
+}
+
+// Advances the device's time to `ms` from now.
+void TickAfter(Device& d, int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  std::lock_guard<std::mutex> lock(d.Mutex());
+  d.Tick(MonoMs());
+}
+
+// After a passed boot test the application comes up only after the start delay; until then
+// the state reads "Restart Boot Test" and register 1 the new identifier is not yet running.
+TEST(EmuBoot, NewApplicationStartsAfterTheStartDelay) {
+  auto d = MakeDevice(ModelFor("vex324"));
+  d->SetAppStart(60);
+  DirectMaster m(*d);
+  Upload(m, Image(64, 6, 0x0654, 2), 64);
+  ASSERT_EQ(m.Cmd(0xFFF3), 0);
+  EXPECT_EQ(State(m), -13);
+  int ex = 0;
+  m.Read(16, 1, &ex);
+  EXPECT_EQ(ex, exAddress) << "no application registers yet";
+  TickAfter(*d, 80);
+  EXPECT_EQ(State(m), 0);
+  EXPECT_EQ(m.Reg(1), 0x0654);
+}
+
+// What the bootloader does with the resident application when no block is written, and a
+// board assembled without a sound application.
+struct ResidentCase {
+  const char* what;
+  bool noApp;         // the board starts without a sound application
+  int blocks;         // blocks written after programming entry
+  int16_t afterTest;  // state once the start delay has passed
+  uint16_t appReg;    // register 1 then
+};
+const ResidentCase kResident[] = {
+    {"programming entry and boot test without a block keep the application", false, 0, 0, 0x0854},
+    {"a board without application stays in its bootloader", true, 0, -2, 0},
+    {"one block erases the application", false, 1, -2, 0},
+};
+
+TEST(EmuBoot, BootTestWithoutBlocksChecksTheResidentApplication) {
+  for (const ResidentCase& c : kResident) {
+    SCOPED_TRACE(c.what);
+    auto d = MakeDevice(ModelFor("vex324"));
+    d->SetAppStart(30);
+    if (c.noApp) d->SetNoApplication();
+    DirectMaster m(*d);
+    if (c.noApp) {
+      EXPECT_EQ(State(m), -2);
+      EXPECT_EQ(m.Reg(1), 0);
+    } else {
+      ASSERT_EQ(m.Cmd(0x1234), 0);
+      ASSERT_EQ(m.Cmd(0x9999), 0);
+    }
+    ASSERT_EQ(m.Cmd(0xFFF2), 0);
+    ASSERT_EQ(State(m), -5);
+    const auto img = Image(64, 4, 0x0654, 9);
+    for (int b = 0; b < c.blocks; ++b) {
+      std::vector<uint16_t> v;
+      for (int i = 0; i < 32; ++i)
+        v.push_back(static_cast<uint16_t>(img[64 * b + 2 * i] << 8 | img[64 * b + 2 * i + 1]));
+      v.push_back(static_cast<uint16_t>(b));
+      ASSERT_EQ(m.Write(0xD0, v), 0);
+    }
+    ASSERT_EQ(m.Cmd(0xFFF3), 0);
+    TickAfter(*d, 50);
+    EXPECT_EQ(State(m), c.afterTest);
+    EXPECT_EQ(m.Reg(1), c.appReg);
+  }
 }
 
 TEST(EmuBoot, BlocksOutsideProgrammingModeOrOfTheWrongSizeAreRefused) {

@@ -225,6 +225,7 @@ inline std::unique_ptr<EmuServer> StartEmu(const std::string& model, ServerOptio
   if (o.tcpPort < 0 && !o.serial) o.tcpPort = 0;
   auto dev = MakeDevice(ModelFor(model, bootRev, edition));
   dev->SetBootWait(100);
+  dev->SetAppStart(100);
   auto s = std::make_unique<EmuServer>(std::move(dev), o);
   s->Start();
   return s;

@@ -49,9 +49,9 @@ TEST(EmuMbpoll, ReadsIdentificationOverTcpInProcess) {
   const auto v =
       Values(Shell(mb + " -m tcp -p " + std::to_string(s->TcpPort()) + " -a 1 -r 1 -c 16 -1 127.0.0.1"));
   ASSERT_EQ(v.size(), 16u);
-  EXPECT_EQ(v.at(1), 0x6554);
+  EXPECT_EQ(v.at(1), 0x6654);
   EXPECT_EQ(v.at(2), 0x0854);
-  EXPECT_EQ(v.at(3), 0x6554);
+  EXPECT_EQ(v.at(3), 0x6654);
   EXPECT_EQ(v.at(14), 1);
   EXPECT_EQ(v.at(16), 0);
 }

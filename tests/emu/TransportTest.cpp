@@ -34,7 +34,7 @@ TEST(EmuTcp, IdentifiesAndEchoesTheTransaction) {
     EXPECT_EQ(Get16(r, 2), 0);
     EXPECT_EQ(Get16(r, 4), 9);
     EXPECT_EQ(r[6], 1);
-    EXPECT_EQ(Get16(r, 9), 0x6554);
+    EXPECT_EQ(Get16(r, 9), 0x6654);
   }
 }
 
@@ -109,7 +109,7 @@ TEST(EmuSerial, MasterWithOtherLineSettingsGetsNoAnswer) {
     const auto v = m.Read(0, 1, &ex);
     EXPECT_EQ(ex == 0, c.answered);
     if (c.answered) {
-      EXPECT_EQ(v.at(0), 0x6554);
+      EXPECT_EQ(v.at(0), 0x6654);
     }
   }
   for (int stop : {1, 2}) {
@@ -177,11 +177,11 @@ TEST(EmuFaults, InjectedFaultsHitTheChosenRequests) {
         raw = pty->RawFrame(PtyMaster::WithCrc(static_cast<char>(0xEE) + req), 150);
       else
         raw = tcp->Raw(req, 150);
-      const ByteStr ok = pty ? PtyMaster::WithCrc(B({0xEE, 3, 2, 0x65, 0x54})) : ByteStr();
+      const ByteStr ok = pty ? PtyMaster::WithCrc(B({0xEE, 3, 2, 0x66, 0x54})) : ByteStr();
       switch (*e) {
         case 'o':
           EXPECT_EQ(pty ? raw : raw.substr(std::min<size_t>(7, raw.size())),
-                    pty ? ok : B({3, 2, 0x65, 0x54}));
+                    pty ? ok : B({3, 2, 0x66, 0x54}));
           break;
         case '-':
           EXPECT_TRUE(raw.empty());
@@ -217,7 +217,7 @@ TEST(EmuFaults, DelayedAndSplitRepliesKeepTheirTiming) {
   auto s = StartEmu("vex324", o);
   PtyMaster m(s->PtyPath(), 57600);
   const ByteStr frame = PtyMaster::WithCrc(B({0xEE, 3, 0, 2, 0, 1}));
-  const ByteStr ok = PtyMaster::WithCrc(B({0xEE, 3, 2, 0x65, 0x54}));
+  const ByteStr ok = PtyMaster::WithCrc(B({0xEE, 3, 2, 0x66, 0x54}));
   int64_t t0 = Ms();
   EXPECT_EQ(m.RawFrame(frame, 1000, 20), ok);
   EXPECT_GE(Ms() - t0, 115);

@@ -293,8 +293,8 @@ TEST(Detection, FindsTheDeviceAt57600OnTheSecondOfThreePorts) {
   EXPECT_EQ(p.ComboBox3, 0);  // 8n1
   EXPECT_EQ(p.LabeledEdit1, "$ee");
   EXPECT_FALSE(p.ConnectPortChecked());  // the next operation reopens with these settings
-  EXPECT_EQ(p.BootId, "54.101, Model= Vex324-SX R3.E723.5K22, Boot= 101, Segment=64");
-  EXPECT_EQ(p.VexModel(), "Vex324-SX R3.E723.5K22");
+  EXPECT_EQ(p.BootId, "54.102, Model= Vex324-SX R4.E723.6K22, Boot= 102, Segment=64");
+  EXPECT_EQ(p.VexModel(), "Vex324-SX R4.E723.6K22");
   // five failed identifications before the one that found it
   EXPECT_EQ(RequestsFor(p, 0xEE, 0), 6);
   EXPECT_NE(p.Text(TConsoleText::Status).find("Target Found..."), std::string::npos);

@@ -268,7 +268,7 @@ TEST_F(ManualRequest, CommandLine) {
     int rc;
     std::string out;  // expected start of the output
   } cases[] = {
-      {"identify" + tcp, 0, "Boot ID: 54.101, Model= Vex324-SX R3.E723.5K22, Boot= 101, Segment=64\n"},
+      {"identify" + tcp, 0, "Boot ID: 54.102, Model= Vex324-SX R4.E723.6K22, Boot= 102, Segment=64\n"},
       {"write" + tcp + " 15 0", 0, ""},
       {"write" + tcp + " 15 0x1234", 0, ""},
       {"write" + tcp + " 16 0x0102 3", 0, ""},
