@@ -56,6 +56,9 @@ TEST_F(LinkSettings, FirstStartWithoutFileGivesTheDefaults) {
   EXPECT_EQ(p_.LabeledEdit33, "1");
   EXPECT_EQ(p_.LabeledEdit34, "2000");
   EXPECT_FALSE(p_.CheckBox4);
+  EXPECT_TRUE(p_.CheckBox5);   // "Fast reply detection" on
+  EXPECT_FALSE(p_.CheckBox6);  // "Suppress echo" off
+  EXPECT_FALSE(p_.CheckBox7);  // RTS direction off
   EXPECT_FALSE(fs::exists(ini_));
 }
 
@@ -75,6 +78,9 @@ TEST_F(LinkSettings, RoundTripThroughTheFile) {
   p_.LabeledEdit33 = "4";
   p_.LabeledEdit34 = "4000";
   p_.CheckBox4 = true;
+  p_.CheckBox5 = false;
+  p_.CheckBox6 = true;
+  p_.CheckBox7 = true;
   const TTestGroup groups[] = {TTestGroup::WriteMulti, TTestGroup::Coils,    TTestGroup::Registers,
                                TTestGroup::WriteCoil,  TTestGroup::WriteReg, TTestGroup::Echo};
   int k = 0;
@@ -103,6 +109,9 @@ TEST_F(LinkSettings, RoundTripThroughTheFile) {
   EXPECT_EQ(q.LabeledEdit33, "4");
   EXPECT_EQ(q.LabeledEdit34, "4000");
   EXPECT_TRUE(q.CheckBox4);
+  EXPECT_FALSE(q.CheckBox5);
+  EXPECT_TRUE(q.CheckBox6);
+  EXPECT_TRUE(q.CheckBox7);
   for (auto g : groups) {
     EXPECT_EQ(q.Group(g).First, p_.Group(g).First);
     EXPECT_EQ(q.Group(g).Second, p_.Group(g).Second);
