@@ -156,6 +156,20 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial, bool s
     }
     TimePoint next = (reply && s < w) ? s : w;
     next += std::chrono::microseconds(1);
+    if (fast && serial && reply) {
+      // the rest of a reply of known length needs its time on the wire: sleep through it
+      // rather than wake for every byte (the silence and window deadlines still bound it)
+      const int n = RtuReplyLength(ComBuf);
+      if (n > static_cast<int>(ComBuf.size()) + 1) {
+        const TimePoint due = now + (n - static_cast<int>(ComBuf.size()) - 1) * Comm1.CharTime();
+        if (due > now + std::chrono::microseconds(500)) {
+          SleepUntil(std::min(due, next));
+          signalled = false;
+          look = true;
+          continue;
+        }
+      }
+    }
     if (signalled && got <= 0) {
       SleepUntil(next);  // the link keeps reporting without data: hung up, wait out the time
       signalled = false;

@@ -250,6 +250,8 @@ class Device {
   int bootState_ = 0;
   int64_t bootUntil_ = 0;  // end of the boot window after a restart (0 = none)
   int bootWaitMs_ = 1500;
+  uint16_t scratchFirst_ = 0;
+  std::vector<uint16_t> scratch_;
   bool appValid_ = true;
   uint16_t appId_;
   uint16_t appCrc_ = 0;
@@ -263,6 +265,9 @@ class Device {
  public:
   static constexpr size_t kFlashBytes = 0x40000;  // largest image the bootloader takes
   void SetBootWait(int ms) { bootWaitMs_ = ms; }
+  // Plain holding registers outside the model's map (a master's benchmark block); each reads
+  // as its own address until written.
+  void SetScratch(uint16_t first, uint16_t count);
   uint16_t AppCrc() const { return appCrc_; }
   const std::vector<uint8_t>& Flash() const { return flash_; }
   uint16_t StoredCfg(uint16_t reg) const;

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   CLI::App app{"Simulated annunciators, rack modules and rack RTU as Modbus slaves"};
   std::string model = "vex324";
   int bootRev = -1, edition = -1, uniqueId = 1, slave = 0, bootWait = 1500;
-  std::string mfgDate, scenario;
+  std::string mfgDate, scenario, scratch;
   vex::emu::ServerOptions opt;
   std::string parity = "N";
   bool verbose = false;
@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
                  "Milliseconds the bootloader waits after a restart before it starts "
                  "the application")
       ->capture_default_str();
+  app.add_option("--scratch", scratch,
+                 "Plain holding registers FIRST:COUNT outside the model's map (benchmarks)");
   app.add_option("--fault", opt.faults, "Inject a fault, e.g. \"noreply fn=3 nth=2\" (repeatable)");
   app.add_option("--control", opt.controlPort,
                  "Line-based control interface on this loopback port (0 = any)");
@@ -93,6 +95,15 @@ int main(int argc, char** argv) {
     const uint32_t date = !mfgDate.empty() ? ParseMfgDate(mfgDate) : uniqueId == 0 ? 0 : 0x2E0A3C00;
     dev->SetIdentity(static_cast<uint16_t>(uniqueId), date, static_cast<uint8_t>(slave));
     dev->SetBootWait(bootWait);
+    if (!scratch.empty()) {
+      int64_t first = 0, count = 0;
+      const size_t colon = scratch.find(':');
+      if (colon == std::string::npos || !vex::TryStrToInt(scratch.substr(0, colon), first) ||
+          !vex::TryStrToInt(scratch.substr(colon + 1), count) || first < 0 || count < 1 ||
+          first + count > 0x10000)
+        throw vex::Exception("Scratch registers must be FIRST:COUNT inside 0..65535: " + scratch);
+      dev->SetScratch(static_cast<uint16_t>(first), static_cast<uint16_t>(count));
+    }
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;
     std::signal(SIGINT, OnSignal);

@@ -24,6 +24,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kBaud = 115200;
+constexpr int kFirst = 0x4000;  // the simulated device's plain register block
 
 double CpuSeconds() {
   timespec t{};
@@ -74,8 +75,9 @@ class Emulator {
       dup2(out[1], 1);
       close(out[0]);
       close(out[1]);
-      execl(exe.c_str(), exe.c_str(), "--tcp", "0", "--serial", "--pace", "--baud",
-            std::to_string(kBaud).c_str(), static_cast<char*>(nullptr));
+      const std::string baud = std::to_string(kBaud), scratch = std::to_string(kFirst) + ":123";
+      execl(exe.c_str(), exe.c_str(), "--tcp", "0", "--serial", "--pace", "--baud", baud.c_str(), "--scratch",
+            scratch.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -104,11 +106,14 @@ class Emulator {
   FILE* out_ = nullptr;
 };
 
+std::string gLastError;  // the hub's last failure, shown beside the failure count
+
 bool HubRead(vex::TPorts1& p, int regs, uint16_t* v) {
   try {
-    p.ModReadMulti(0, regs, v, false);
-    return true;
-  } catch (const std::exception&) {
+    p.ModReadMulti(kFirst, regs, v, false);
+    return v[regs - 1] == kFirst + regs - 1;
+  } catch (const std::exception& e) {
+    gLastError = e.what();
     return false;
   }
 }
@@ -137,7 +142,9 @@ void OverTcp(int port, int count) {
     const Figures fast = Measure(count, [&] { return HubRead(p, regs, v); });
     p.CheckBox5 = false;
     const Figures slow = Measure(count / 10, [&] { return HubRead(p, regs, v); });
-    const Figures lib = Measure(count, [&] { return modbus_read_registers(ctx, 0, regs, v) == regs; });
+    const Figures lib = Measure(count, [&] {
+      return modbus_read_registers(ctx, kFirst, regs, v) == regs && v[regs - 1] == kFirst + regs - 1;
+    });
     Row("hub, fast reply detection", fast);
     Row("hub, silence rule", slow);
     Row("libmodbus", lib);
@@ -175,7 +182,9 @@ void OverSerial(const std::string& pty, int count) {
     modbus_set_slave(ctx, 0xEE);
     Figures lib;
     if (modbus_connect(ctx) == 0) {
-      lib = Measure(n, [&] { return modbus_read_registers(ctx, 0, regs, v) == regs; });
+      lib = Measure(n, [&] {
+        return modbus_read_registers(ctx, kFirst, regs, v) == regs && v[regs - 1] == kFirst + regs - 1;
+      });
       modbus_close(ctx);
     }
     modbus_free(ctx);
