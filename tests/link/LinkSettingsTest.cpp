@@ -196,6 +196,59 @@ TEST_F(LinkSettings, OpeningUsesTheTimingPairOfTheRate) {
   ::close(pty);
 }
 
+// Notes of a serial opening: a USB adapter's latency timer above 1 ms is named in the status
+// line once per opening with how to lower it; RTS direction on a port that cannot do it is
+// logged. A pseudo-terminal stands for the adapter, a scratch tree for sysfs.
+TEST_F(LinkSettings, OpeningNotesSlowAdaptersAndMissingRtsDirection) {
+  const int pty = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(pty, 0);
+  ::grantpt(pty);
+  ::unlockpt(pty);
+  const std::string path = ::ptsname(pty);
+  const std::string tty = fs::path(path).filename().string();
+  p_.ComboBox1 = path;
+  p_.PortRoots.sys = (dir_ / "sys").string();
+  const fs::path timer = dir_ / "sys" / "bus" / "usb-serial" / "devices" / tty / "latency_timer";
+  const struct {
+    const char* name;
+    const char* timer;  // file contents, nullptr: no such file
+    bool rts;
+    bool latencyNote, rtsNote;
+  } cases[] = {
+      {"16 ms adapter", "16\n", false, true, false},
+      {"1 ms adapter", "1\n", false, false, false},
+      {"not a USB adapter", nullptr, false, false, false},
+      {"RTS direction asked of a terminal", nullptr, true, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_ / "sys");
+    if (c.timer) {
+      fs::create_directories(timer.parent_path());
+      std::ofstream(timer) << c.timer;
+    }
+    p_.CheckBox7 = c.rts;
+    p_.LogLines.clear();
+    p_.SetConnectPort(true);
+    ASSERT_TRUE(p_.Comm1.Enabled());
+    const std::string note = "USB latency timer of " + tty +
+                             " is 16 ms, every reply waits for it; lower it with: " + "echo 1 | sudo tee " +
+                             timer.string();
+    int notes = 0, rts = 0;
+    for (const auto& l : p_.LogLines) {
+      notes += l == note;
+      rts += l == cNoRs485Msg;
+    }
+    EXPECT_EQ(notes, c.latencyNote ? 1 : 0);
+    EXPECT_EQ(rts, c.rtsNote ? 1 : 0);
+    if (c.latencyNote) {
+      EXPECT_NE(p_.Text(TConsoleText::Status).find(note), std::string::npos);
+    }
+    p_.SetConnectPort(false);
+  }
+  ::close(pty);
+}
+
 TEST_F(LinkSettings, RateChoosesTheTimingPair) {
   for (int pos = 0; pos < 8; ++pos) {
     p_.ComboBox2Change(pos);
