@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
                  "Line-based control interface on this loopback port (0 = any)");
   app.add_flag("--stdin", opt.controlStdin, "Read control commands from standard input");
   app.add_flag("--demo", opt.demo, "Random field activity");
+  bool lax = false;
+  app.add_flag("--lax", lax, "Take configuration writes without the 0, $1234 unlock on register 15");
   app.add_option("--seed", opt.seed, "Random seed of the demo")->capture_default_str();
   app.add_option("--scenario", scenario, "Run a scenario file of control commands at start");
   app.add_flag("-v,--verbose", verbose, "Print diagnostics to standard error");
@@ -104,6 +106,7 @@ int main(int argc, char** argv) {
         throw vex::Exception("Scratch registers must be FIRST:COUNT inside 0..65535: " + scratch);
       dev->SetScratch(static_cast<uint16_t>(first), static_cast<uint16_t>(count));
     }
+    dev->SetStrictUnlock(!lax);
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;
     std::signal(SIGINT, OnSignal);
