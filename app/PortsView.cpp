@@ -237,6 +237,16 @@ QLineEdit* PortsView::BindEdit(std::string& field, const char* name, QWidget* pa
   return e;
 }
 
+QCheckBox* PortsView::BindCheck(bool& field, const char* name, const char* caption, QWidget* parent) {
+  auto* c = new QCheckBox(caption, parent);
+  c->setObjectName(name);
+  connect(c, &QCheckBox::toggled, this, [this, &field](bool on) {
+    if (!sync_) field = on;
+  });
+  boundChecks_.emplace_back(c, &field);
+  return c;
+}
+
 QLineEdit* PortsView::ReadOnlyField(const char* name, QWidget* parent, bool fixedFont) {
   auto* e = new QLineEdit(parent);
   e->setObjectName(name);
@@ -298,6 +308,9 @@ QWidget* PortsView::CommPage() {
     g->addWidget(lowPair_[i], 4 + i, 1);
     g->addWidget(highPair_[i], 4 + i, 1);
   }
+  g->addWidget(BindCheck(ports_.CheckBox5, "CheckBox5", "Fast reply detection", page), 6, 0, 1, 3);
+  g->addWidget(BindCheck(ports_.CheckBox6, "CheckBox6", "Suppress echo", page), 7, 0, 1, 3);
+  g->addWidget(BindCheck(ports_.CheckBox7, "CheckBox7", "RTS direction (RS-485)", page), 8, 0, 1, 3);
   g->setColumnStretch(2, 1);
   return page;
 }
@@ -324,6 +337,8 @@ QWidget* PortsView::NetworkPage() {
     g->addWidget(Caption(row.caption, e, page), r, 0);
     g->addWidget(e, r++, 1);
   }
+  // the same setting as on the serial page
+  g->addWidget(BindCheck(ports_.CheckBox5, "CheckBox5Net", "Fast reply detection", page), r++, 0, 1, 3);
   g->setRowStretch(r, 1);
   g->setColumnStretch(2, 1);
   return page;
@@ -631,6 +646,8 @@ void PortsView::Refresh() {
     highPair_[i]->setVisible(high);
   }
   for (const auto& [e, field] : bound_) SetText(e, *field);
+  for (const auto& [c, field] : boundChecks_)
+    if (c->isChecked() != *field) c->setChecked(*field);
   const int page = ports_.NetworkActive() ? 1 : 0;
   if (settings_->currentIndex() != page) settings_->setCurrentIndex(page);
   settings_->setEnabled(ports_.SettingsEnabled);

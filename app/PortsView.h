@@ -116,6 +116,7 @@ class PortsView : public QWidget, public IConsole {
   void Forward(const std::function<void()>& f);
   // Widgets bound to a text field of the hub: edits are written into it.
   QLineEdit* BindEdit(std::string& field, const char* name, QWidget* parent);
+  QCheckBox* BindCheck(bool& field, const char* name, const char* caption, QWidget* parent);
   QLineEdit* ReadOnlyField(const char* name, QWidget* parent, bool fixedFont = false);
   QPushButton* Button(const QString& caption, const char* name, QWidget* parent,
                       const std::function<void()>& click);
@@ -166,6 +167,7 @@ class PortsView : public QWidget, public IConsole {
   std::deque<TControl> requests_;  // the "Send 0x.. Query" buttons as the busy check sees them
   // settings fields and identification fields shown from the hub
   std::vector<std::pair<QLineEdit*, std::string*>> bound_;
+  std::vector<std::pair<QCheckBox*, bool*>> boundChecks_;
   std::vector<std::pair<QLineEdit*, const std::string*>> shown_;
 };
 

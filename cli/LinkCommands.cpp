@@ -74,7 +74,12 @@ void AddLinkCommands(CLI::App& app) {
         for (const auto& port : h.p.PortItems) std::cout << port << "\n";
         throw;
       }
-      for (const auto& port : h.p.PortItems) std::cout << port << "\n";
+      for (const auto& port : h.p.PortItems) {
+        const int ms = UsbLatencyTimer(port, h.p.PortRoots);
+        std::cout << port;
+        if (ms >= 0) std::cout << "  latency timer " << ms << " ms" << (ms > 1 ? " (1 ms is fastest)" : "");
+        std::cout << "\n";
+      }
     });
   }
 
@@ -83,6 +88,7 @@ void AddLinkCommands(CLI::App& app) {
     std::shared_ptr<LinkOptions> o;
     CLI::App* c =
         Command(app, "detect", "Search every serial port at 38400, 19200 and 57600 baud and identify", o);
+    o->everyRate = true;
     auto ports = std::make_shared<std::vector<std::string>>();
     c->add_option("--ports", *ports, "Ports to search instead of the discovered ones (comma separated)")
         ->delimiter(',');

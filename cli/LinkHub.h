@@ -20,6 +20,8 @@ struct LinkOptions {
   std::string port, baud, parity, node, timeout, blind;
   std::string tcp, unit;
   bool log = false;
+  bool noFast = false, echo = false, rs485 = false;
+  bool everyRate = false;  // --timeout and --blind go into both timing pairs (detect)
 };
 
 // Prints the hub's log as it grows (frames, status messages, errors).
@@ -39,6 +41,10 @@ inline void AddLinkOptions(CLI::App* c, LinkOptions& o) {
   c->add_option("--tcp", o.tcp, "Modbus TCP target HOST[:PORT] (selects the network link)");
   c->add_option("--unit", o.unit, "Modbus TCP unit identifier (1..31)");
   c->add_flag("--log", o.log, "Echo every frame and message as the console log does (on stderr)");
+  c->add_flag("--no-fast", o.noFast,
+              "Turn \"Fast reply detection\" off: every reply waits for the end-of-reply silence");
+  c->add_flag("--echo", o.echo, "\"Suppress echo\": drop the request echoed by a half-duplex RS-485 adapter");
+  c->add_flag("--rs485", o.rs485, "Let the port's driver switch RTS around each request (RS-485 direction)");
 }
 
 inline int Position(const std::string& value, const char* const* texts, int count, const char* what) {
@@ -92,6 +98,13 @@ inline void ApplyLinkOptions(TPorts1& p, const LinkOptions& o, IConsole* printer
   const bool net = p.NetworkActive();
   if (!o.timeout.empty()) (net ? p.LabeledEdit33 : p.TimeoutEdit()) = o.timeout;
   if (!o.blind.empty()) (net ? p.LabeledEdit34 : p.BlindEdit()) = o.blind;
+  if (o.everyRate) {  // a search tries several rates: both timing pairs take the values
+    if (!o.timeout.empty()) p.LabeledEdit10 = p.LabeledEdit20 = o.timeout;
+    if (!o.blind.empty()) p.LabeledEdit11 = p.LabeledEdit21 = o.blind;
+  }
+  if (o.noFast) p.CheckBox5 = false;
+  if (o.echo) p.CheckBox6 = true;
+  if (o.rs485) p.CheckBox7 = true;
 }
 
 // The hub with the settings of the file, overridden by the options.

@@ -1,12 +1,14 @@
 #include "comm/Comms.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -221,6 +223,33 @@ void TComms1::Open() {
   // the driver's queues must answer, the exchange relies on them
   int n = 0;
   if (::ioctl(FHandle, FIONREAD, &n) != 0) Fail(cSetupCommErr, errno);
+
+  // without handshaking DTR and RTS are not driven: both low (a port without modem lines,
+  // such as a pseudo-terminal, refuses and is left as it is)
+  if (Flw == fcNone) {
+    int bits = TIOCM_DTR | TIOCM_RTS;
+    ::ioctl(FHandle, TIOCMBIC, &bits);
+  }
+  Rs485Active = false;
+  if (Rs485Rts) {
+    serial_rs485 rs{};
+    if (::ioctl(FHandle, TIOCGRS485, &rs) == 0) {
+      rs.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+      rs.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
+      Rs485Active = ::ioctl(FHandle, TIOCSRS485, &rs) == 0;
+    }
+  }
+  LineTime = platform::Now();
+}
+
+std::chrono::nanoseconds TComms1::CharTime() const {
+  const unsigned rate = CommBaudRates[Baudrate];
+  // bit times in halves: start, data, parity, one, one and a half or two stop bits
+  const unsigned halves =
+      2 * (1 + CommDataBits[Databits] + (Parity == paNone ? 0 : 1)) + (Stopbits == sb10   ? 2
+                                                                       : Stopbits == sb15 ? 3
+                                                                                          : 4);
+  return std::chrono::nanoseconds(500000000LL * halves / rate);
 }
 
 void TComms1::Close() {
@@ -238,6 +267,7 @@ void TComms1::Close() {
 int TComms1::Write(const void* buf, int count) {
   auto p = static_cast<const char*>(buf);
   int done = 0;
+  const platform::TimePoint start = platform::Now();
   while (done < count) {
     ssize_t r = ::write(FHandle, p + done, static_cast<size_t>(count - done));
     if (r > 0) {
@@ -251,6 +281,8 @@ int TComms1::Write(const void* buf, int count) {
     }
     Fail(cWriteError, errno);
   }
+  // the last byte leaves the line a character time after the one before it
+  if (done > 0) LineTime = std::max(start, LineTime) + done * CharTime();
   return done;
 }
 
@@ -258,6 +290,7 @@ int TComms1::Read(void* buf, int count) {
   if (count <= 0) count = 0;
   for (;;) {
     ssize_t r = ::read(FHandle, buf, static_cast<size_t>(count));
+    if (r > 0) LineTime = std::max(LineTime, platform::Now());
     if (r >= 0) return static_cast<int>(r);
     if (errno == EINTR) continue;
     if (errno == EAGAIN) return 0;

@@ -135,6 +135,15 @@ class TComms1 {
   TStopbits Stopbits = sb10;
   TDatabits Databits = da8;
   uint8_t XonChar = 17, XoffChar = 19, ErrorChar = 0, EofChar = 0, EvtChar = 0;
+  // RS-485: let the driver raise RTS while a request is sent (where the port supports it).
+  bool Rs485Rts = false;
+  bool Rs485Active = false;  // the last opening handed RTS to the driver
+
+  // The moment the line was last busy: the opening, the end of the last byte written (its
+  // time on the wire counted), the last read that brought bytes.
+  platform::TimePoint LineTime{};
+  // Time of one character on the wire at the chosen settings (start, data, parity, stop).
+  std::chrono::nanoseconds CharTime() const;
 
   void Open();
   void Close();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -91,6 +92,41 @@ std::vector<std::string> FallbackPorts(const TPortRoots& roots) {
   std::vector<std::string> r;
   for (int i = 0; i < 16; ++i) r.push_back((fs::path(roots.dev) / ("ttyS" + std::to_string(i))).string());
   return r;
+}
+
+}  // namespace vex
+
+namespace vex {
+
+namespace {
+
+// The tty name behind a device path (links such as serial/by-id are followed).
+std::string TtyName(const std::string& devicePath) {
+  std::error_code ec;
+  const fs::path real = fs::canonical(devicePath, ec);
+  return (ec ? fs::path(devicePath) : real).filename().string();
+}
+
+fs::path LatencyFile(const std::string& devicePath, const TPortRoots& roots) {
+  return fs::path(roots.sys) / "bus" / "usb-serial" / "devices" / TtyName(devicePath) / "latency_timer";
+}
+
+}  // namespace
+
+int UsbLatencyTimer(const std::string& devicePath, const TPortRoots& roots) {
+  if (TtyName(devicePath).empty()) return -1;
+  FILE* f = std::fopen(LatencyFile(devicePath, roots).c_str(), "r");
+  if (!f) return -1;
+  int ms = -1;
+  if (std::fscanf(f, "%d", &ms) != 1) ms = -1;
+  std::fclose(f);
+  return ms;
+}
+
+std::string LatencyNote(const std::string& devicePath, int ms, const TPortRoots& roots) {
+  return "USB latency timer of " + TtyName(devicePath) + " is " + std::to_string(ms) +
+         " ms, every reply waits for it; lower it with: echo 1 | sudo tee " +
+         LatencyFile(devicePath, roots).string();
 }
 
 }  // namespace vex

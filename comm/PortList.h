@@ -21,6 +21,16 @@ std::vector<std::string> ListUsbSerialPorts(const TPortRoots& roots = {});
 // (what the first sixteen COM ports are called here).
 std::vector<std::string> FallbackPorts(const TPortRoots& roots = {});
 
+// The latency timer of the USB serial adapter behind a device path, in ms (the driver holds
+// input back for up to this long): /sys/bus/usb-serial/devices/<tty>/latency_timer, -1 when
+// the port has none.
+int UsbLatencyTimer(const std::string& devicePath, const TPortRoots& roots = {});
+// The note shown when that timer is above 1 ms: the value and how to lower it.
+std::string LatencyNote(const std::string& devicePath, int ms, const TPortRoots& roots = {});
+
+// RTS direction was asked for on a port whose driver cannot switch it.
+inline constexpr const char* cNoRs485Msg = "RTS direction (RS-485) is not supported by this port";
+
 // Message of a discovery that found nothing.
 inline constexpr const char* cNoPortsMsg = "Unable to detect suitable COM ports, Try Manually";
 

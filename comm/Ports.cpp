@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "comm/Link.h"
+#include "comm/ReplyEnd.h"
 
 namespace vex {
 
@@ -44,23 +45,79 @@ void TPorts1::ShowFrame(TConsoleText which, const char* tag, const ByteStr& s) {
   Log(std::string(tag) + "[" + std::to_string(s.size()) + "]= " + hex);
 }
 
+std::chrono::nanoseconds TPorts1::IdleTime() const {
+  return std::max<std::chrono::nanoseconds>(std::chrono::milliseconds(IdleMs), Comm1.CharTime() * 7 / 2);
+}
+
+// Bytes waiting before a serial request belong to no reply of ours (a late end of an earlier
+// one, line noise): they are read away and logged, and the request waits until the line has
+// been quiet for the idle time, counted from the last byte sent or received. A line that
+// keeps chattering is given up on after the reply window, and the request goes anyway.
+void TPorts1::AwaitIdleLine(ILink& link) {
+  using namespace platform;
+  const TimePoint start = Now();
+  const TimePoint giveUp = AfterMs(start, ComBln);
+  if (!LinkOverride) LineTime_ = std::max(LineTime_, Comm1.LineTime);
+  ByteStr stale;
+  uint8_t buf[kFrameMax];
+  for (;;) {
+    int got = 0;
+    for (int n; link.Alive() && (n = link.Waiting()) > 0;) {
+      const int r = link.Receive(buf, std::min<int>(n, static_cast<int>(kFrameMax)));
+      if (r <= 0) break;
+      got += r;
+      if (stale.size() < kFrameMax) stale.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(r));
+    }
+    const TimePoint now = Now();
+    if (got > 0) LineTime_ = std::max(LineTime_, now);
+    const TimePoint quiet = LineTime_ + std::chrono::duration_cast<Clock::duration>(IdleTime());
+    const bool chatter = !stale.empty();  // a chattering line is waited on no longer than the window
+    if (now >= quiet || (chatter && now > giveUp) || !link.Alive()) break;
+    const TimePoint until = chatter ? std::min(quiet, giveUp) : quiet;
+    if (link.WaitReadable(until) && link.Waiting() <= 0) SleepUntil(until);  // woken without data (hang-up)
+  }
+  if (!stale.empty()) {
+    Cut(stale);
+    Log("Discarded[" + std::to_string(stale.size()) + "]= " + Str255toHex(stale));
+  }
+}
+
+void TPorts1::DropStale(ILink& link) {
+  ByteStr stale;
+  uint8_t buf[kFrameMax];
+  for (int n; (n = link.Waiting()) > 0;) {
+    const int r = link.Receive(buf, std::min<int>(n, static_cast<int>(kFrameMax)));
+    if (r <= 0) break;
+    if (stale.size() < kFrameMax) stale.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(r));
+  }
+  if (!stale.empty()) {
+    Cut(stale);
+    Log("Discarded[" + std::to_string(stale.size()) + "]= " + Str255toHex(stale));
+  }
+}
+
 // Sends one frame and collects the reply into ComBuf: the reply is complete after ComTmo ms
-// without a byte once something arrived, and is given up ComBln ms after transmission.
+// without a byte once something arrived, and is given up ComBln ms after transmission. With
+// "Fast reply detection" a reply that is provably complete (its length as the function code
+// and byte count, or the TCP header, fix it, and on the serial line its CRC checks) ends the
+// exchange at once; anything else still waits for the silence. With "Suppress echo" the
+// request bytes an RS-485 adapter echoes ahead of the reply are dropped.
 // Blocks in poll() until the next byte or the nearest deadline.
-ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
+ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial, bool shown) {
   using namespace platform;
   ComBuf.clear();
   uint8_t buf[kFrameMax];
   TimePoint w;
+  const bool fast = CheckBox5;
+  bool echo = serial && CheckBox6 && !frame.empty();  // the request's echo is still expected
   if (serial) {
-    SleepUntil(AfterMs(Now(), 5));  // the line is left idle before every request
+    AwaitIdleLine(link);
     w = AfterMs(Now(), ComBln);
     link.Send(frame);
+    if (LinkOverride) LineTime_ = Now() + static_cast<int64_t>(frame.size()) * Comm1.CharTime();
     if (frame.empty()) return ComBuf;
   } else {
-    // late bytes of an earlier reply are not this reply
-    for (int n; (n = link.Waiting()) > 0;)
-      if (link.Receive(buf, std::min<int>(n, static_cast<int>(kFrameMax))) <= 0) break;
+    DropStale(link);  // late bytes of an earlier reply are not this reply
     link.Send(frame);
     w = AfterMs(Now(), ComBln);
   }
@@ -73,19 +130,46 @@ ByteStr TPorts1::Exchange(ILink& link, const ByteStr& frame, bool serial) {
     // at most 250 of the waiting bytes; after a wake-up without data an error or hang-up shows here
     if (look && link.Alive()) got = link.Receive(buf, kReadChunk);
     if (got > 0) {
+      if (serial) LineTime_ = std::max(LineTime_, now);
       ComBuf.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(got));
+      if (echo) {
+        const size_t k = std::min(ComBuf.size(), frame.size());
+        if (ComBuf.compare(0, k, frame, 0, k) != 0) {
+          echo = false;  // not the request: the reply itself
+        } else if (ComBuf.size() >= frame.size()) {
+          if (shown) Log("Echo[" + std::to_string(frame.size()) + "]= " + Str255toHex(frame));
+          ComBuf.erase(0, frame.size());
+          echo = false;
+        }
+      }
       Cut(ComBuf);
-      s = AfterMs(now, ComTmo);
+      if (!echo && !ComBuf.empty()) s = AfterMs(now, ComTmo);
+      if (fast && !echo && (serial ? RtuReplyComplete(ComBuf) : TcpReplyComplete(ComBuf))) break;
     }
-    if (!ComBuf.empty() && now > s) break;  // silence after the reply
-    if (now > w) break;                     // reply window closed
-    if (!link.Alive()) break;               // nothing more can come
-    if (got == kReadChunk) {                // more may be waiting already: read on before waiting
+    const bool reply = !echo && !ComBuf.empty();  // reply bytes (not a part of the echo) arrived
+    if (reply && now > s) break;                  // silence after the reply
+    if (now > w) break;                           // reply window closed
+    if (!link.Alive()) break;                     // nothing more can come
+    if (got == kReadChunk) {                      // more may be waiting already: read on before waiting
       signalled = false;
       continue;
     }
-    TimePoint next = (!ComBuf.empty() && s < w) ? s : w;
+    TimePoint next = (reply && s < w) ? s : w;
     next += std::chrono::microseconds(1);
+    if (fast && serial && reply) {
+      // the rest of a reply of known length needs its time on the wire: sleep through it
+      // rather than wake for every byte (the silence and window deadlines still bound it)
+      const int n = RtuReplyLength(ComBuf);
+      if (n > static_cast<int>(ComBuf.size()) + 1) {
+        const TimePoint due = now + (n - static_cast<int>(ComBuf.size()) - 1) * Comm1.CharTime();
+        if (due > now + std::chrono::microseconds(500)) {
+          SleepUntil(std::min(due, next));
+          signalled = false;
+          look = true;
+          continue;
+        }
+      }
+    }
     if (signalled && got <= 0) {
       SleepUntil(next);  // the link keeps reporting without data: hung up, wait out the time
       signalled = false;
@@ -121,7 +205,7 @@ ByteStr TPorts1::Konus(const ByteStr& s, bool u) {
       SerialLink serial(Comm1);
       ILink& link = LinkOverride ? *LinkOverride : serial;
       try {
-        Exchange(link, s, true);
+        Exchange(link, s, true, shown);
       } catch (...) {
         if (shown) ShowFrame(TConsoleText::Receive, "Rx", ComBuf);
         throw;
@@ -151,7 +235,7 @@ ByteStr TPorts1::Konus5(const ByteStr& s, bool u) {
   TcpLink tcp(ClientSocket1);
   ILink& link = LinkOverride ? *LinkOverride : tcp;
   try {
-    Exchange(link, f, false);
+    Exchange(link, f, false, shown);
   } catch (...) {
     if (shown) ShowFrame(TConsoleText::Receive, "Rx", ComBuf);
     throw;

@@ -111,6 +111,10 @@ class TPorts1 {
   // When set, exchanges use this link instead of the port or socket (framing still follows
   // the active page); tests put an in-memory device here.
   ILink* LinkOverride = nullptr;
+  // Line idle before a serial request: never shorter than this nor than 3.5 characters,
+  // counted from the last byte sent or received.
+  int IdleMs = 5;
+  std::chrono::nanoseconds IdleTime() const;
 
   // ======== console state (PortsConsole.cpp) ========
   void Mesaj(const std::string& m);  // status message (and log line); clears the last error
@@ -154,6 +158,9 @@ class TPorts1 {
   std::string LabeledEdit33 = "1";     // network timeout
   std::string LabeledEdit34 = "2000";  // network blind time
   bool CheckBox4 = false;              // "Log Simulation Flow"
+  bool CheckBox5 = true;               // "Fast reply detection": a reply ends once provably complete
+  bool CheckBox6 = false;              // "Suppress echo": drop the request echoed by the adapter
+  bool CheckBox7 = false;              // "RTS direction (RS-485)": the driver switches RTS
   TLinkPage ActivePage = lpComm;       // active settings page
 
   // "Connect Port": ticking opens the link with the current settings, clearing closes it.
@@ -252,7 +259,10 @@ class TPorts1 {
 
  private:
   // ---- transactions (Ports.cpp) ----
-  ByteStr Exchange(ILink& link, const ByteStr& frame, bool serial);
+  ByteStr Exchange(ILink& link, const ByteStr& frame, bool serial, bool shown);
+  void AwaitIdleLine(ILink& link);  // discards stale input until the line was idle long enough
+  void DropStale(ILink& link);      // the TCP drain: what is waiting is not this reply
+  platform::TimePoint LineTime_{};  // last line activity seen by the exchange
   void ShowFrame(TConsoleText which, const char* tag, const ByteStr& s);
   template <class F>
   void InGroup(TTestGroup g, bool shown, F&& body);

@@ -98,9 +98,15 @@ void TPorts1::LoadSettings() {
     Group(g.group).First = get(g.first, "");
     Group(g.group).Second = get(g.second, "");
   }
-  int64_t b = 0;
-  const std::string cb = get("CheckBox4", "0");
-  CheckBox4 = TryStrToInt(cb, b) ? b != 0 : (cb == "true" || cb == "True" || cb == "TRUE");
+  auto flag = [&](const char* key, bool def) {
+    int64_t b = 0;
+    const std::string cb = get(key, def ? "1" : "0");
+    return TryStrToInt(cb, b) ? b != 0 : (cb == "true" || cb == "True" || cb == "TRUE");
+  };
+  CheckBox4 = flag("CheckBox4", false);
+  CheckBox5 = flag("CheckBox5", true);
+  CheckBox6 = flag("CheckBox6", false);
+  CheckBox7 = flag("CheckBox7", false);
 }
 
 void TPorts1::SaveSettings() const {
@@ -113,6 +119,9 @@ void TPorts1::SaveSettings() const {
     v.emplace_back(g.second, Group(g.group).Second);
   }
   v.emplace_back("CheckBox4", CheckBox4 ? "1" : "0");
+  v.emplace_back("CheckBox5", CheckBox5 ? "1" : "0");
+  v.emplace_back("CheckBox6", CheckBox6 ? "1" : "0");
+  v.emplace_back("CheckBox7", CheckBox7 ? "1" : "0");
   v.emplace_back("Main1", MainRecord);
   WriteIniSection(IniPath, cSection, v);
 }
@@ -162,11 +171,17 @@ void TPorts1::OpenSerial() {
     ComTmo = EditInt(TimeoutEdit(), "Timeout (ms):", 1, 50);
     ComBln = EditInt(BlindEdit(), "Blind (ms):", 1, 500);
     ComFai = true;
+    Comm1.Rs485Rts = CheckBox7;
     Comm1.Open();
     SetText(TConsoleText::Status, ComText());
     Log(ComText2());
     SettingsEnabled = false;
     ComFai = false;
+    if (CheckBox7 && !Comm1.Rs485Active) Log(cNoRs485Msg);
+    // a USB adapter that holds its input back for more than a millisecond slows every reply
+    const std::string path = platform::SerialDevicePath(Comm1.Device);
+    const int latency = UsbLatencyTimer(path, PortRoots);
+    if (latency > 1) Mesaj(LatencyNote(path, latency, PortRoots));
   } catch (const std::exception& e) {
     // a port left half open by a failed setup is closed again with the box
     Comm1.Close();

@@ -470,7 +470,17 @@ int Device::ModelWrite(Space, uint16_t, uint16_t) { return kPass; }
 int Device::ModelReadFile(uint8_t, uint32_t, uint8_t, ByteStr&) { return exAddress; }
 int Device::ModelWriteFile(uint8_t, uint32_t, const ByteStr&) { return exAddress; }
 
+void Device::SetScratch(uint16_t first, uint16_t count) {
+  scratchFirst_ = first;
+  scratch_.resize(count);
+  for (uint16_t i = 0; i < count; ++i) scratch_[i] = static_cast<uint16_t>(first + i);
+}
+
 int Device::ReadOne(Space s, uint16_t a, uint16_t& v) {
+  if (s == Space::Holding && a >= scratchFirst_ && a - scratchFirst_ < static_cast<int>(scratch_.size())) {
+    v = scratch_[a - scratchFirst_];
+    return exNone;
+  }
   if (bootState_ == 0) {
     if (RangeOwner* o = OwnerOf(s, a)) {
       const int r = o->Read(s, a, v);
@@ -484,6 +494,10 @@ int Device::ReadOne(Space s, uint16_t a, uint16_t& v) {
 }
 
 int Device::WriteOne(Space s, uint16_t a, uint16_t v) {
+  if (s == Space::Holding && a >= scratchFirst_ && a - scratchFirst_ < static_cast<int>(scratch_.size())) {
+    scratch_[a - scratchFirst_] = v;
+    return exNone;
+  }
   if (bootState_ == 0 && a != 15) {
     if (RangeOwner* o = OwnerOf(s, a)) {
       const int r = o->Write(s, a, v);

@@ -253,6 +253,8 @@ class Device {
   int64_t bootUntil_ = 0;  // end of the boot window after a restart (0 = none)
   int bootWaitMs_ = 1500;
   int appStartMs_ = 800;  // from a passed boot test ($FFF3) to the running application
+  uint16_t scratchFirst_ = 0;
+  std::vector<uint16_t> scratch_;
   bool appValid_ = true;
   uint16_t appId_;
   uint16_t appCrc_ = 0;
@@ -270,6 +272,9 @@ class Device {
   void SetAppStart(int ms) { appStartMs_ = ms; }
   // A board whose application is missing or corrupt: it sits in its bootloader (state -2).
   void SetNoApplication();
+  // Plain holding registers outside the model's map (a master's benchmark block); each reads
+  // as its own address until written.
+  void SetScratch(uint16_t first, uint16_t count);
   // Strict (the default): registers 14, 16.. and the sequence record refuse writes (exception 4)
   // unless 0 and $1234 were the last words on register 15, as on the device.
   void SetStrictUnlock(bool on) { strictUnlock_ = on; }

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   std::string model = "vex324";
   int bootRev = -1, edition = -1, uniqueId = 1, slave = 0, bootWait = 1500, appStart = 800;
   bool noApp = false;
-  std::string mfgDate, scenario;
+  std::string mfgDate, scenario, scratch;
   vex::emu::ServerOptions opt;
   std::string parity = "N";
   bool verbose = false;
@@ -73,6 +73,8 @@ int main(int argc, char** argv) {
                  "Milliseconds from a passed boot test ($FFF3) to the running application")
       ->capture_default_str();
   app.add_flag("--no-app", noApp, "A board whose application is missing or corrupt (boot state -2)");
+  app.add_option("--scratch", scratch,
+                 "Plain holding registers FIRST:COUNT outside the model's map (benchmarks)");
   app.add_option("--fault", opt.faults, "Inject a fault, e.g. \"noreply fn=3 nth=2\" (repeatable)");
   app.add_option("--control", opt.controlPort,
                  "Line-based control interface on this loopback port (0 = any)");
@@ -102,6 +104,15 @@ int main(int argc, char** argv) {
     dev->SetBootWait(bootWait);
     dev->SetAppStart(appStart);
     if (noApp) dev->SetNoApplication();
+    if (!scratch.empty()) {
+      int64_t first = 0, count = 0;
+      const size_t colon = scratch.find(':');
+      if (colon == std::string::npos || !vex::TryStrToInt(scratch.substr(0, colon), first) ||
+          !vex::TryStrToInt(scratch.substr(colon + 1), count) || first < 0 || count < 1 ||
+          first + count > 0x10000)
+        throw vex::Exception("Scratch registers must be FIRST:COUNT inside 0..65535: " + scratch);
+      dev->SetScratch(static_cast<uint16_t>(first), static_cast<uint16_t>(count));
+    }
     dev->SetStrictUnlock(!lax);
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;

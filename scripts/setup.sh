@@ -14,6 +14,7 @@ pkgs=(
   nlohmann-json3-dev                               # vexcli --json output
   srecord                                          # cross-checks of image files (srec_cat)
   mbpoll                                           # independent Modbus master for emulator tests
+  libmodbus-dev                                    # reference master of bench/compare (bench only)
   clang libclang-rt-14-dev                         # fuzzing (libFuzzer + ASan)
   clang-format
   xvfb xauth                                       # rendering windows without a display

@@ -137,6 +137,14 @@ TEST_F(PortsViewTest, SettingsEditedInTheWindowSurviveTheFile) {
   Child<QComboBox>("ComboBox2")->setCurrentIndex(6);
   Child<QComboBox>("ComboBox3")->setCurrentIndex(2);
   Child<QCheckBox>("CheckBox4")->setChecked(true);
+  // "Fast reply detection" is on both settings pages; the two boxes are one setting
+  EXPECT_TRUE(Child<QCheckBox>("CheckBox5")->isChecked());
+  Child<QCheckBox>("CheckBox5Net")->setChecked(false);
+  EXPECT_FALSE(Ports().CheckBox5);
+  view->Refresh();
+  EXPECT_FALSE(Child<QCheckBox>("CheckBox5")->isChecked());
+  Child<QCheckBox>("CheckBox6")->setChecked(true);
+  Child<QCheckBox>("CheckBox7")->setChecked(true);
   EXPECT_EQ(Ports().ComboBox1, "/dev/ttyUSB7");
   EXPECT_EQ(Ports().ComboBox2, 6);
   EXPECT_EQ(Ports().ComboBox3, 2);
@@ -153,6 +161,10 @@ TEST_F(PortsViewTest, SettingsEditedInTheWindowSurviveTheFile) {
   EXPECT_EQ(shown.findChild<QComboBox*>("ComboBox2")->currentText(), "57600");
   EXPECT_EQ(shown.findChild<QComboBox*>("ComboBox3")->currentText(), "8o1");
   EXPECT_TRUE(shown.findChild<QCheckBox*>("CheckBox4")->isChecked());
+  EXPECT_FALSE(shown.findChild<QCheckBox*>("CheckBox5")->isChecked());
+  EXPECT_FALSE(shown.findChild<QCheckBox*>("CheckBox5Net")->isChecked());
+  EXPECT_TRUE(shown.findChild<QCheckBox*>("CheckBox6")->isChecked());
+  EXPECT_TRUE(shown.findChild<QCheckBox*>("CheckBox7")->isChecked());
 }
 
 TEST_F(PortsViewTest, RateChoosesTheVisibleTimingPair) {

@@ -70,32 +70,43 @@ TEST_F(MemoryLinkTest, ReadsAtMost250BytesAPassAndKeeps255) {
 // Every call into the link while a reply is collected either waits or moves bytes: a reply
 // of 255 bytes costs one wait for it, two reads (250 + 5) and one wait for the silence. A
 // reply of exactly one chunk needs one read that comes back empty, then a wait for input.
+// A reply whose length is known (the TCP header tells it) ends with its last byte: no wait
+// for the silence, and no read after it.
 TEST_F(MemoryLinkTest, CollectingAReplyMakesNoIdleCalls) {
   struct Case {
     const char* name;
     TLinkPage page;
     size_t size;  // reply size, header included
-    int emptyReads;
+    bool fast;
+    size_t reads;
+    int emptyReads, waits;
   } cases[] = {
-      {"serial 255", lpComm, 255, 0},
-      {"network 255", lpNetwork, 255, 0},
-      {"serial 250", lpComm, 250, 1},
-      {"network 250", lpNetwork, 250, 1},
+      {"serial 255", lpComm, 255, true, 2, 0, 2},
+      {"serial 250", lpComm, 250, true, 2, 1, 2},
+      {"network 255, silence rule", lpNetwork, 255, false, 2, 0, 2},
+      {"network 250, silence rule", lpNetwork, 250, false, 2, 1, 2},
+      {"network 255, fast", lpNetwork, 255, true, 2, 0, 1},
+      {"network 250, fast", lpNetwork, 250, true, 1, 0, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    p.ActivePage = c.page;
+    TPorts1 q;  // a line that has been quiet: no idle wait before the request
+    q.LinkOverride = &link;
+    q.ComTmo = 2;
+    q.ComBln = 100;
+    q.ActivePage = c.page;
+    q.CheckBox5 = c.fast;
     link = MemoryLink();
     link.device = [&c](const ByteStr& f) {
       return c.page == lpNetwork ? test::WithMbap(test::TrnOf(f), ByteStr(c.size - 6, '\x11'))
                                  : ByteStr(c.size, '\x11');
     };
-    EXPECT_EQ(p.Konus(Bytes({1, 2, 3}), false).size(), c.page == lpNetwork ? c.size - 6 : c.size);
-    EXPECT_EQ(link.reads.size(), 2u);
+    EXPECT_EQ(q.Konus(Bytes({1, 2, 3}), false).size(), c.page == lpNetwork ? c.size - 6 : c.size);
+    EXPECT_EQ(link.reads.size(), c.reads);
     EXPECT_EQ(link.emptyReads, c.emptyReads);
-    EXPECT_EQ(link.waits, 2);
-    // only the network drains what came late before it sends; nothing is counted afterwards
-    EXPECT_EQ(link.counts, c.page == lpNetwork ? 1 : 0);
+    EXPECT_EQ(link.waits, c.waits);
+    // both transports read away what came late before they send; nothing is counted afterwards
+    EXPECT_EQ(link.counts, 1);
   }
 }
 

@@ -56,6 +56,9 @@ TEST_F(LinkSettings, FirstStartWithoutFileGivesTheDefaults) {
   EXPECT_EQ(p_.LabeledEdit33, "1");
   EXPECT_EQ(p_.LabeledEdit34, "2000");
   EXPECT_FALSE(p_.CheckBox4);
+  EXPECT_TRUE(p_.CheckBox5);   // "Fast reply detection" on
+  EXPECT_FALSE(p_.CheckBox6);  // "Suppress echo" off
+  EXPECT_FALSE(p_.CheckBox7);  // RTS direction off
   EXPECT_FALSE(fs::exists(ini_));
 }
 
@@ -75,6 +78,9 @@ TEST_F(LinkSettings, RoundTripThroughTheFile) {
   p_.LabeledEdit33 = "4";
   p_.LabeledEdit34 = "4000";
   p_.CheckBox4 = true;
+  p_.CheckBox5 = false;
+  p_.CheckBox6 = true;
+  p_.CheckBox7 = true;
   const TTestGroup groups[] = {TTestGroup::WriteMulti, TTestGroup::Coils,    TTestGroup::Registers,
                                TTestGroup::WriteCoil,  TTestGroup::WriteReg, TTestGroup::Echo};
   int k = 0;
@@ -103,6 +109,9 @@ TEST_F(LinkSettings, RoundTripThroughTheFile) {
   EXPECT_EQ(q.LabeledEdit33, "4");
   EXPECT_EQ(q.LabeledEdit34, "4000");
   EXPECT_TRUE(q.CheckBox4);
+  EXPECT_FALSE(q.CheckBox5);
+  EXPECT_TRUE(q.CheckBox6);
+  EXPECT_TRUE(q.CheckBox7);
   for (auto g : groups) {
     EXPECT_EQ(q.Group(g).First, p_.Group(g).First);
     EXPECT_EQ(q.Group(g).Second, p_.Group(g).Second);
@@ -183,6 +192,59 @@ TEST_F(LinkSettings, OpeningUsesTheTimingPairOfTheRate) {
     EXPECT_FALSE(p_.ComFai);
     p_.SetConnectPort(false);
     EXPECT_FALSE(p_.Comm1.Enabled());
+  }
+  ::close(pty);
+}
+
+// Notes of a serial opening: a USB adapter's latency timer above 1 ms is named in the status
+// line once per opening with how to lower it; RTS direction on a port that cannot do it is
+// logged. A pseudo-terminal stands for the adapter, a scratch tree for sysfs.
+TEST_F(LinkSettings, OpeningNotesSlowAdaptersAndMissingRtsDirection) {
+  const int pty = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(pty, 0);
+  ::grantpt(pty);
+  ::unlockpt(pty);
+  const std::string path = ::ptsname(pty);
+  const std::string tty = fs::path(path).filename().string();
+  p_.ComboBox1 = path;
+  p_.PortRoots.sys = (dir_ / "sys").string();
+  const fs::path timer = dir_ / "sys" / "bus" / "usb-serial" / "devices" / tty / "latency_timer";
+  const struct {
+    const char* name;
+    const char* timer;  // file contents, nullptr: no such file
+    bool rts;
+    bool latencyNote, rtsNote;
+  } cases[] = {
+      {"16 ms adapter", "16\n", false, true, false},
+      {"1 ms adapter", "1\n", false, false, false},
+      {"not a USB adapter", nullptr, false, false, false},
+      {"RTS direction asked of a terminal", nullptr, true, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_ / "sys");
+    if (c.timer) {
+      fs::create_directories(timer.parent_path());
+      std::ofstream(timer) << c.timer;
+    }
+    p_.CheckBox7 = c.rts;
+    p_.LogLines.clear();
+    p_.SetConnectPort(true);
+    ASSERT_TRUE(p_.Comm1.Enabled());
+    const std::string note = "USB latency timer of " + tty +
+                             " is 16 ms, every reply waits for it; lower it with: " + "echo 1 | sudo tee " +
+                             timer.string();
+    int notes = 0, rts = 0;
+    for (const auto& l : p_.LogLines) {
+      notes += l == note;
+      rts += l == cNoRs485Msg;
+    }
+    EXPECT_EQ(notes, c.latencyNote ? 1 : 0);
+    EXPECT_EQ(rts, c.rtsNote ? 1 : 0);
+    if (c.latencyNote) {
+      EXPECT_NE(p_.Text(TConsoleText::Status).find(note), std::string::npos);
+    }
+    p_.SetConnectPort(false);
   }
   ::close(pty);
 }

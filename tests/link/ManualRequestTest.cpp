@@ -273,6 +273,8 @@ TEST_F(ManualRequest, CommandLine) {
       {"write" + tcp + " 15 0x1234", 0, ""},
       {"write" + tcp + " 16 0x0102 3", 0, ""},
       {"read" + tcp + " 16 2", 0, "0x0102 0x0003\n"},
+      {"read" + tcp + " 16 2 --no-fast", 0, "0x0102 0x0003\n"},
+      {"read" + tcp + " 16 2 --echo --rs485", 0, "0x0102 0x0003\n"},
       {"echo" + tcp + " 4660", 0, "0x1234\n"},
       {"boot-state" + tcp, 0, "Boot State: 0, Application Running\n"},
       {"read" + tcp + " 0 124", 1, "Quantity of Registers: Range Check, Valid Range:  [0 ~ 123].\n"},
@@ -306,6 +308,9 @@ TEST(CommandLineDetect, SearchesTheGivenPorts) {
   const std::string quiet = ::ptsname(silent);
   const std::string ini = (std::filesystem::temp_directory_path() / "vex_cli_detect.ini").string();
   std::ofstream(ini) << "[Ports1]\nLabeledEdit11=60\nLabeledEdit21=60\n";
+  // timings the file holds for the low rates cannot be used: the options must reach every rate
+  const std::string badIni = (std::filesystem::temp_directory_path() / "vex_cli_detect_bad.ini").string();
+  std::ofstream(badIni) << "[Ports1]\nComboBox2=5\nLabeledEdit10=99\nLabeledEdit11=999\n";
   const std::string found = "Target Found...\nPort: " + s.PtyPath() + "\nBaud: 19200 8n1\nBoot ID: 6E.";
   const struct {
     std::string args;
@@ -315,6 +320,7 @@ TEST(CommandLineDetect, SearchesTheGivenPorts) {
       {"detect --ini " + ini + " --port " + s.PtyPath(), 0, found},
       {"detect --ini " + ini + " --ports " + quiet + "," + s.PtyPath(), 0, found},
       {"detect --ini " + ini + " --port " + quiet, 1, "Unable to find target"},
+      {"detect --ini " + badIni + " --timeout 10 --blind 60 --port " + s.PtyPath(), 0, found},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -327,6 +333,7 @@ TEST(CommandLineDetect, SearchesTheGivenPorts) {
   }
   ::close(silent);
   std::filesystem::remove(ini);
+  std::filesystem::remove(badIni);
 }
 
 }  // namespace
