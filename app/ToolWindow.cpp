@@ -1,8 +1,14 @@
 #include "app/ToolWindow.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QLayout>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <vector>
+
+#include "shell/Placement.h"
 
 namespace vex {
 
@@ -34,7 +40,43 @@ TBounds QtToolWindow::Bounds() const {
   return TBounds{r.left(), r.top(), r.width(), r.height()};
 }
 
-void QtToolWindow::MoveTo(int left, int top) { w_->move(left, top); }
+namespace {
+
+TBounds BoundsOf(const QRect& r) { return TBounds{r.left(), r.top(), r.width(), r.height()}; }
+
+// The program's main window, which every placement keeps its screen.
+QWidget* MainWindow() {
+  QWidget* hidden = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t->objectName() == "Main1") {
+      if (t->isVisible()) return t;
+      hidden = t;
+    }
+  return hidden;
+}
+
+// The size a window has on the screen, frame included. A window not shown yet has no frame:
+// it is taken to get one like the main window's.
+QSize FrameSize(QWidget* w, QWidget* main) {
+  if (w->isVisible()) return w->frameGeometry().size();
+  QSize s = w->testAttribute(Qt::WA_Resized) ? w->size() : w->sizeHint();
+  if (w->layout()) s = s.expandedTo(w->layout()->totalMinimumSize());
+  s = s.expandedTo(w->minimumSize());
+  if (main && main != w && main->isVisible()) s += main->frameGeometry().size() - main->size();
+  return s;
+}
+
+}  // namespace
+
+void QtToolWindow::MoveTo(int left, int top) {
+  QWidget* main = MainWindow();
+  const QSize size = FrameSize(w_, main);
+  std::vector<TBounds> areas;
+  for (QScreen* s : QGuiApplication::screens()) areas.push_back(BoundsOf(s->availableGeometry()));
+  const TBounds anchor = main ? BoundsOf(main->frameGeometry()) : TBounds{};
+  const TBounds b = PlaceOnScreen(TBounds{left, top, size.width(), size.height()}, anchor, areas);
+  w_->move(b.Left, b.Top);
+}
 
 PlaceholderView::PlaceholderView(const std::string& name, const std::string& caption, QWidget* parent)
     : QWidget(parent, Qt::Window), name_(name), tool_(this) {

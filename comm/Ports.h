@@ -160,6 +160,9 @@ class TPorts1 {
   bool ConnectPortChecked() const;
   void SetConnectPort(bool on);
 
+  // Focus of the window's edit fields, keyed by the texts above and the groups' fields.
+  TFieldFocus FieldFocus;
+
   bool CheckBox1 = false;         // "Connect Port" ticked
   bool SettingsEnabled = true;    // the settings pages can be edited (not while the link is open)
   int ConnectWaitMs = 25000;      // longest wait for the TCP connection
@@ -263,6 +266,7 @@ class TPorts1 {
                  const std::string& second, const std::vector<std::string>& shownValues);
 
   // ---- link settings (PortsLink.cpp) ----
+  int EditInt(const std::string& text, const char* caption, int mn, int mx);  // LbEdttoInt of a field
   void OpenSerial();
   void OpenNetwork();
   void CloseLink();
