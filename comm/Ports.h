@@ -180,6 +180,8 @@ class TPorts1 {
   // "Port:" list, rebuilt each time it is opened. FixedPorts, when set, replaces the discovery.
   std::vector<std::string> PortItems;
   std::vector<std::string> FixedPorts;
+  // Serial ports of a simulated device (demonstration mode), listed after the discovered ones.
+  std::vector<std::string> SimulatedPorts;
   TPortRoots PortRoots;
   void ComboBox1DropDown();
 

@@ -112,6 +112,8 @@ void TPorts1::SaveSettings() const {
 void TPorts1::ComboBox1DropDown() {
   Mesaj("Searcing COM ports");
   PortItems = FixedPorts.empty() ? ListUsbSerialPorts(PortRoots) : FixedPorts;
+  for (const auto& p : SimulatedPorts)
+    if (std::find(PortItems.begin(), PortItems.end(), p) == PortItems.end()) PortItems.push_back(p);
   if (PortItems.empty()) {
     PortItems = FallbackPorts(PortRoots);
     throw Exception(cNoPortsMsg);
