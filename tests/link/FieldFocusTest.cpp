@@ -19,6 +19,8 @@ struct FocusCase {
   const char* message;  // the refusal, as the operator reads it
 };
 
+void PrintTo(const FocusCase& c, std::ostream* os) { *os << c.name; }
+
 class FieldFocusTest : public ::testing::TestWithParam<FocusCase> {
  protected:
   void SetUp() override {

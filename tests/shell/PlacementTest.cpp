@@ -23,6 +23,8 @@ struct PlaceCase {
   int left, top;   // where it goes
 };
 
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
 class PlaceTest : public ::testing::TestWithParam<PlaceCase> {};
 
 TEST_P(PlaceTest, KeepsTheWantedPlaceOrMovesJustEnough) {
@@ -109,6 +111,8 @@ struct ScreenCase {
   TBounds window;
   int screen;
 };
+
+void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
 
 class ScreenOfTest : public ::testing::TestWithParam<ScreenCase> {};
 
