@@ -5,7 +5,9 @@
 #include <QEventLoop>
 #include <QLayout>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <vector>
 
 #include "shell/Placement.h"
@@ -66,6 +68,49 @@ QSize FrameSize(QWidget* w, QWidget* main) {
   return s;
 }
 
+// Places a window once more when it is first on the screen with the frame the window manager gave
+// it: before that its frame is an estimate, and window managers differ in how they read the place
+// of a window they have not framed yet. A move the window manager makes just after it maps the
+// window is corrected too; later moves are the user's.
+class PlaceAgain : public QObject {
+ public:
+  PlaceAgain(QWidget* w, int left, int top) : QObject(w), w_(w), left_(left), top_(top) {
+    setObjectName("PlaceAgain");
+    if (QWindow* h = w->windowHandle())
+      h->installEventFilter(this);
+    else
+      w->installEventFilter(this);
+  }
+  void Set(int left, int top) {
+    left_ = left;
+    top_ = top;
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (o == w_ && e->type() == QEvent::Show && w_->windowHandle() && !exposed_) {
+      w_->removeEventFilter(this);
+      w_->windowHandle()->installEventFilter(this);
+    } else if (o == w_->windowHandle() && e->type() == QEvent::Expose && w_->windowHandle()->isExposed() &&
+               !exposed_) {
+      exposed_ = true;
+      w_->windowHandle()->removeEventFilter(this);
+      w_->installEventFilter(this);
+      // after the expose has been handled, when the frame is known
+      QTimer::singleShot(0, this, [this] { Place(); });
+      QTimer::singleShot(cSettleMs, this, [this] { deleteLater(); });
+    } else if (o == w_ && e->type() == QEvent::Move && exposed_) {
+      QTimer::singleShot(0, this, [this] { Place(); });
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int cSettleMs = 500;  // how long the window manager's own moves are corrected
+  void Place() { QtToolWindow(w_).MoveTo(left_, top_); }
+  QWidget* w_;
+  int left_, top_;
+  bool exposed_ = false;
+};
+
 }  // namespace
 
 void QtToolWindow::MoveTo(int left, int top) {
@@ -76,6 +121,11 @@ void QtToolWindow::MoveTo(int left, int top) {
   const TBounds anchor = main ? BoundsOf(main->frameGeometry()) : TBounds{};
   const TBounds b = PlaceOnScreen(TBounds{left, top, size.width(), size.height()}, anchor, areas);
   w_->move(b.Left, b.Top);
+  auto* again = w_->findChild<PlaceAgain*>("PlaceAgain", Qt::FindDirectChildrenOnly);
+  if (again)
+    again->Set(left, top);
+  else if (!(w_->isVisible() && w_->windowHandle() && w_->windowHandle()->isExposed()))
+    new PlaceAgain(w_, left, top);
 }
 
 PlaceholderView::PlaceholderView(const std::string& name, const std::string& caption, QWidget* parent)

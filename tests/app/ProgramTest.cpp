@@ -175,6 +175,44 @@ TEST_F(ProgramTest, DemonstrationDeviceIsDetectedOnItsSerialLine) {
   EXPECT_EQ(saved.LabeledEdit1, "$EE");
 }
 
+// The demonstration as its user sees it: the main window, the demonstration window below it and,
+// after "Detect Target", "Port Settings & Diagnostics"; every window wholly on the screen. Under a
+// real display (scripts/render-windows.sh) the whole screen is saved per screen size.
+TEST_F(ProgramTest, DemonstrationWindowsStayWhollyOnTheScreen) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  Ports().PortRoots = {(dir / "dev").string(), (dir / "sys").string()};
+  program->StartDemo("vex324", QString::fromStdString(emulator));
+  program->Show();
+  Spin(300);  // the window manager places the main window, then the demonstration window follows
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect area = screen->availableGeometry();
+  const std::string size =
+      std::to_string(screen->size().width()) + "x" + std::to_string(screen->size().height());
+  auto onScreen = [&](QWidget& w, const char* what) {
+    EXPECT_TRUE(w.isVisible()) << what;
+    EXPECT_TRUE(area.contains(w.frameGeometry()))
+        << what << " at " << w.frameGeometry().x() << "," << w.frameGeometry().y() << " "
+        << w.frameGeometry().width() << "x" << w.frameGeometry().height() << " on " << size;
+  };
+  onScreen(MainWin(), "main window");
+  onScreen(*program->DemoWindow(), "demonstration window");
+  SaveScreen("screen-" + size + "-demo");
+
+  MainWin().Button(Main().DetectTarget)->click();
+  IdlePass();
+  Spin(300);
+  EXPECT_EQ(Ports().Text(TConsoleText::LastError), "");
+  EXPECT_EQ(Ports().ComboBox1, program->Demo()->PtyPath());
+  onScreen(MainWin(), "main window");
+  onScreen(PortsWin(), "Port Settings & Diagnostics");
+  onScreen(*program->DemoWindow(), "demonstration window");
+  SaveScreen("screen-" + size + "-detected");
+  SaveShot(PortsWin(), "program-ports-detected");
+  SaveShot(MainWin(), "program-main-detected");
+  PortsWin().hide();
+}
+
 TEST_F(ProgramTest, IdleProgramWithAnOpenEchoedLinkStaysQuiet) {
   if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
   program->StartDemo("vex936", QString::fromStdString(emulator));
