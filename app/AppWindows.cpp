@@ -58,6 +58,28 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       in.Main1.SetTool(name, &event_->Tool());
       continue;
     }
+    if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools
+      QWidget* w = nullptr;
+      IToolWindow* t = nullptr;
+      if (name == "Rtu3file1") {
+        rtu3file_ = std::make_unique<Rtu3fileView>(in.Rtu3file1, in.Main1);
+        w = rtu3file_.get(), t = &rtu3file_->Tool();
+      } else if (name == "Rtu3encap1") {
+        rtu3encap_ = std::make_unique<Rtu3encapView>(in.Rtu3encap1, in.Main1);
+        w = rtu3encap_.get(), t = &rtu3encap_->Tool();
+      } else if (name == "Rtu3app1") {
+        rtu3app_ = std::make_unique<Rtu3appView>(in.Rtu3app1, in.Main1);
+        w = rtu3app_.get(), t = &rtu3app_->Tool();
+      } else if (name == "Rtu3sim1") {
+        rtu3sim_ = std::make_unique<Rtu3simView>(in.Rtu3sim1, in.Main1);
+        w = rtu3sim_.get(), t = &rtu3sim_->Tool();
+      }
+      if (w) {
+        order_.emplace_back(name, w);
+        in.Main1.SetTool(name, t);
+        continue;
+      }
+    }
     placeholders_.push_back(std::make_unique<PlaceholderView>(name, caption));
     order_.emplace_back(name, placeholders_.back().get());
     in.Main1.SetTool(name, &placeholders_.back()->Tool());

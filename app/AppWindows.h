@@ -12,6 +12,7 @@
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
+#include "app/RtuViews.h"
 #include "app/ToolWindow.h"
 #include "shell/Instances.h"
 
@@ -41,6 +42,10 @@ class TAppWindows {
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
+  std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
+  std::unique_ptr<Rtu3encapView> rtu3encap_;
+  std::unique_ptr<Rtu3appView> rtu3app_;
+  std::unique_ptr<Rtu3simView> rtu3sim_;
   std::vector<std::unique_ptr<PlaceholderView>> placeholders_;
   std::vector<std::pair<std::string, QWidget*>> order_;
 };

@@ -8,5 +8,6 @@ namespace vex::cli {
 void AddLinkCommands(CLI::App& app);      // ports, detect, identify, read, write, ... (LinkCommands.cpp)
 void AddFirmwareCommands(CLI::App& app);  // hex, mot (FirmwareCommands.cpp)
 void AddConfigCommands(CLI::App& app);    // config (ConfigCommands.cpp)
+void AddRtuCommands(CLI::App& app);       // rtu (RtuCommands.cpp)
 
 }  // namespace vex::cli

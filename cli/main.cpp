@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   vex::cli::AddLinkCommands(app);
   vex::cli::AddFirmwareCommands(app);
   vex::cli::AddConfigCommands(app);
+  vex::cli::AddRtuCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -2,7 +2,9 @@
 #include "emu/Rtu.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <sstream>
 
 namespace vex::emu {
 
@@ -21,10 +23,50 @@ uint16_t Le16(const ByteStr& s, size_t i) {
   return static_cast<uint16_t>(static_cast<uint8_t>(s[i]) | static_cast<uint8_t>(s[i + 1]) << 8);
 }
 
-// Network block (256): IpnAdr, GatWay, MskAdr, PriDns, SecDns, MacAd0..2.
-const uint32_t kNet[5] = {Ip(192, 168, 1, 100), Ip(192, 168, 1, 1), Ip(255, 255, 255, 0), Ip(192, 168, 1, 1),
-                          Ip(8, 8, 8, 8)};
-const uint16_t kMac[3] = {0x0400, 0x12A3, 0x5634};  // 00:04:A3:12:34:56
+// Network block (256): IpnAdr, GatWay, MskAdr, PriDns, SecDns, MacAd0..2. The device reports the
+// address it can be reached at on this machine (the server tells it its listening address); no
+// gateway or name servers. The MAC is a locally administered one.
+const uint16_t kMac[3] = {0x0002, 0x12A3, 0x5634};  // 02:00:A3:12:34:56
+
+// Error block names (0xD00 + index), as the monitor's record has them.
+const char* const kErrNames[15] = {"RegIni", "RegErr", "RamErr", "NvrErr", "EepErr",
+                                   "EepSta", "SfmErr", "SfmSta", "CfgErr", "RtcErr",
+                                   "WdtErr", "WdtCnt", "PrnErr", "PrnSta", "SysSta"};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// "a.b.c.d" as the device's 32-bit address (first number in the low byte).
+bool ParseIp(const std::string& s, uint32_t& v) {
+  unsigned a, b, c, d;
+  char tail;
+  if (std::sscanf(s.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 || c > 255 ||
+      d > 255)
+    return false;
+  v = Ip(a, b, c, d);
+  return true;
+}
+
+uint32_t Number(const std::string& key, const std::string& s, uint32_t max) {
+  int64_t v = 0;
+  if (!TryStrToInt(s, v) || v < 0 || v > static_cast<int64_t>(max))
+    throw Exception(key + " out of range [0.." + std::to_string(max) + "]: " + s);
+  return static_cast<uint32_t>(v);
+}
+
+// "key=value" words of a control command.
+std::vector<std::pair<std::string, std::string>> Pairs(const std::string& rest) {
+  std::vector<std::pair<std::string, std::string>> r;
+  std::istringstream in(rest);
+  for (std::string w; in >> w;) {
+    const size_t eq = w.find('=');
+    if (eq == std::string::npos || eq == 0) throw Exception("Expected key=value: " + w);
+    r.emplace_back(Lower(w.substr(0, eq)), w.substr(eq + 1));
+  }
+  return r;
+}
 
 bool IsB(uint8_t fn) { return fn >= 0xB1 && fn <= 0xBF; }
 bool IsF(uint8_t fn) { return fn >= 0xF1; }
@@ -41,7 +83,87 @@ uint32_t CalcFile(const uint8_t* p, size_t n) {
   return sum;
 }
 
-Rtu3Device::Rtu3Device(const ModelInfo& info) : Device(info) {}
+Rtu3Device::Rtu3Device(const ModelInfo& info)
+    : Device(info), net_{Ip(127, 0, 0, 1), 0, Ip(255, 0, 0, 0), 0, 0} {
+  err_[14] = 153;  // SysSta "running"
+  Socket& s = sockets_[0];
+  s.idf = 1, s.sta = 101, s.rem = 7, s.ip = Ip(127, 0, 0, 1), s.port = 50123, s.protocol = 0x0502;
+  s.counting = true;
+}
+
+bool Rtu3Device::ModelControl(const std::string& cmd, const std::string& rest, std::string& reply) {
+  if (cmd == "address") {
+    uint32_t ip = 0;
+    if (!ParseIp(rest, ip)) throw Exception("address A.B.C.D: " + rest);
+    if (ip == 0) ip = Ip(127, 0, 0, 1);  // listening on every address: reachable on loopback
+    net_[0] = ip;
+    net_[2] = (ip & 0xFF) == 127 ? Ip(255, 0, 0, 0) : Ip(255, 255, 255, 0);
+    reply = "ok";
+    return true;
+  }
+  if (cmd == "errors") {
+    if (rest == "clear") {
+      for (int k = 0; k < 14; ++k) err_[k] = 0;
+      reply = "ok";
+      return true;
+    }
+    for (const auto& [k, v] : Pairs(rest)) {
+      int at = -1;
+      for (int i = 0; i < 15; ++i)
+        if (Lower(kErrNames[i]) == k) at = i;
+      if (at < 0) throw Exception("Unknown error word \"" + k + "\" (RegIni .. SysSta)");
+      err_[at] = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+    }
+    reply = "ok";
+    return true;
+  }
+  if (cmd == "system") {
+    err_[14] = static_cast<uint16_t>(Number("system", rest, 0xFFFF));
+    reply = "ok";
+    return true;
+  }
+  if (cmd == "irig") {
+    irgQlt_ = static_cast<uint16_t>(Number("irig", rest, 0xFFFF));
+    reply = "ok";
+    return true;
+  }
+  if (cmd == "socket") {
+    std::istringstream in(rest);
+    std::string no;
+    in >> no;
+    const auto n = static_cast<int>(Number("socket", no, 11));
+    if (n < 1) throw Exception("socket out of range [1..11]: " + no);
+    std::string more;
+    std::getline(in, more);
+    Socket s = sockets_[n - 1];
+    for (const auto& [k, v] : Pairs(more)) {
+      if (k == "state")
+        s.sta = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+      else if (k == "remote") {
+        if (!ParseIp(v, s.ip)) throw Exception("remote=A.B.C.D: " + v);
+      } else if (k == "trn")
+        s.trn = static_cast<uint16_t>(Number(k, v, 0xFFFF)), s.counting = false;
+      else if (k == "port")
+        s.port = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+      else if (k == "ident")
+        s.idf = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+      else if (k == "operator")
+        s.rem = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+      else if (k == "protocol")
+        s.protocol = static_cast<uint16_t>(Number(k, v, 0xFFFF));
+      else if (k == "count")
+        s.count = Number(k, v, 0xFFFFFFFF), s.counting = false;
+      else if (k == "errors")
+        s.errors = Number(k, v, 0xFFFFFFFF);
+      else
+        throw Exception("Unknown socket field \"" + k + "\"");
+    }
+    sockets_[n - 1] = s;
+    reply = "ok";
+    return true;
+  }
+  return false;
+}
 
 const Rtu3Device::File* Rtu3Device::FileAt(uint8_t fn) const {
   auto it = files_.find(fn);
@@ -162,19 +284,19 @@ int Rtu3Device::ModelRead(Space s, uint16_t a, uint16_t& v) {
   if (s != Space::Holding && s != Space::Input) return kPass;
   if (a >= 256 && a < 269) {
     const int k = a - 256;
-    v = k < 10 ? (k % 2 ? Hi(kNet[k / 2]) : Lo(kNet[k / 2])) : kMac[k - 10];
+    v = k < 10 ? (k % 2 ? Hi(net_[k / 2]) : Lo(net_[k / 2])) : kMac[k - 10];
     return exNone;
   }
   if (a >= 512 && a < 528) {
     const DevTime t = Clock();
     const uint32_t sec = t.tim / 1000;
     const uint16_t w[16] = {Lo(t.tim), Hi(t.tim), t.dat, 0, Lo(sec), Hi(sec), t.dat, 0,
-                            Lo(t.tim), Hi(t.tim), t.dat, 0, 0,       0,       0,     0};  // IRIG-B: best lock
+                            Lo(t.tim), Hi(t.tim), t.dat, 0, 0,       0,       0,     irgQlt_};
     v = w[a - 512];
     return exNone;
   }
   if (a >= 0xD00 && a < 0xD0F) {
-    v = a == 0xD0E ? 153 : 0;  // SysSta "running", no errors
+    v = err_[a - 0xD00];
     return exNone;
   }
   if (a == 0x310 || a == 0x311) {
@@ -192,24 +314,10 @@ int Rtu3Device::ModelRead(Space s, uint16_t a, uint16_t& v) {
   if (a >= 1024 && a < 1196) {
     const int off = a - 1024, n = off / 16, k = off % 16;
     if (k >= 12) return exAddress;
-    if (n != 0) {
-      v = 0;  // unused socket
-      return exNone;
-    }
-    if (k == 0) ++transactions_;
-    const uint32_t rem = Ip(192, 168, 1, 10);
-    const uint16_t w[12] = {1,
-                            101,
-                            static_cast<uint16_t>(transactions_),
-                            7,
-                            Lo(rem),
-                            Hi(rem),
-                            50123,
-                            0x0502,
-                            Lo(transactions_),
-                            Hi(transactions_),
-                            0,
-                            0};
+    Socket& so = sockets_[n];
+    if (so.counting && k == 0) ++so.count, so.trn = static_cast<uint16_t>(so.count);
+    const uint16_t w[12] = {so.idf,  so.sta,      so.trn,       so.rem,       Lo(so.ip),     Hi(so.ip),
+                            so.port, so.protocol, Lo(so.count), Hi(so.count), Lo(so.errors), Hi(so.errors)};
     v = w[k];
     return exNone;
   }

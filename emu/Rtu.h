@@ -31,6 +31,18 @@ class Rtu3Device : public Device {
     int64_t lastWrite = 0, doneAt = 0;
   };
   const File* FileAt(uint8_t fn) const;
+
+  // A network socket as the monitor reads it (12 registers).
+  struct Socket {
+    uint16_t idf = 0, sta = 0, trn = 0, rem = 0;
+    uint32_t ip = 0;
+    uint16_t port = 0, protocol = 0;
+    uint32_t count = 0, errors = 0;
+    bool counting = false;  // every read of the socket counts as a transaction
+  };
+  const Socket& SocketAt(int n) const { return sockets_[n - 1]; }  // 1..11
+  uint16_t ErrorWord(int k) const { return err_[k]; }              // 0xD00 + k
+  uint32_t Address() const { return net_[0]; }
   uint16_t FilErs() const { return filErs_; }
   uint16_t EvnErs() const { return evnErs_; }
 
@@ -41,6 +53,9 @@ class Rtu3Device : public Device {
   int ModelReadFile(uint8_t file, uint32_t addr, uint8_t count, ByteStr& out) override;
   int ModelWriteFile(uint8_t file, uint32_t addr, const ByteStr& data) override;
   void ModelTick(int64_t nowMs) override;
+  // "address A.B.C.D", "errors NAME=V ...|clear", "system N", "irig N",
+  // "socket N [state=] [remote=A.B.C.D] [trn=] [port=] [ident=] [operator=] [protocol=] [count=] [errors=]".
+  bool ModelControl(const std::string& cmd, const std::string& rest, std::string& reply) override;
 
  private:
   void Finish(uint8_t fn, File& f);
@@ -55,7 +70,10 @@ class Rtu3Device : public Device {
   uint16_t keys_[7] = {0, 0, 0, 0, 0, 0, 0};  // 786..792
   int64_t testUntil_[3] = {0, 0, 0};
   uint16_t setTime_[3] = {0, 0, 0};  // 0x220..0x222 as written
-  uint32_t transactions_ = 0;
+  uint32_t net_[5];                  // IpnAdr, GatWay, MskAdr, PriDns, SecDns
+  uint16_t err_[15] = {};            // error block at 0xD00 (SysSta last)
+  uint16_t irgQlt_ = 0;              // IRIG-B lock quality
+  Socket sockets_[11];
 };
 
 }  // namespace vex::emu

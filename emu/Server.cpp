@@ -158,6 +158,16 @@ void EmuServer::Open() {
   }
   stdinOpen_ = opt_.controlStdin;
   nextDemoUs_ = NowUs() + 200000;
+  {
+    // a device that reports its own network address reports the one it is listening on
+    std::lock_guard<std::mutex> lock(dev_->Mutex());
+    std::string reply;
+    try {
+      dev_->Control("address", opt_.bindAddr.empty() ? "0.0.0.0" : opt_.bindAddr, reply);
+    } catch (const std::exception&) {
+      // a listening name rather than an address: the device keeps its loopback address
+    }
+  }
   running_ = true;
 }
 
@@ -428,7 +438,9 @@ std::string EmuServer::Execute(const std::string& raw) {
     if (cmd == "help")
       return "ok commands: set N|all, clear N|all, toggle N, inputs, key reset|horn|test|ack|untest|N, "
              "fault <kind> [fn= nth= every= times= ms= at= code= bytes=], faults, faults clear, "
-             "restart, state, demo on|off, run FILE, quit";
+             "restart, state, demo on|off, run FILE, quit; rack RTU: address A.B.C.D, errors NAME=V "
+             "...|clear, "
+             "system N, irig N, socket N state= remote= trn= port= ident= operator= protocol= count= errors=";
     std::lock_guard<std::mutex> lock(dev_->Mutex());
     Device& d = *dev_;
     auto input = [&](const std::string& s) {

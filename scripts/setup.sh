@@ -11,6 +11,7 @@ pkgs=(
   libgtest-dev libgmock-dev                        # unit tests
   libsimpleini-dev                                 # INI documents
   libcli11-dev                                     # command line
+  nlohmann-json3-dev                               # vexcli --json output
   srecord                                          # cross-checks of image files (srec_cat)
   mbpoll                                           # independent Modbus master for emulator tests
   clang libclang-rt-14-dev                         # fuzzing (libFuzzer + ASan)

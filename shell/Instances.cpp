@@ -46,6 +46,13 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
+  // rack RTU tools
+  Rtu3file1.Sim = &Rtu3sim1;
+  Rtu3file1.ShowWindow = [this](const std::string& name) {
+    if (IToolWindow* t = Main1.Tool(name); t && t->Available()) t->Show();
+  };
+  Rtu3encap1.Mesaj = Rtu3app1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+  Rtu3encap1.ClearError = [this] { Ports1.Error(""); };
 }
 
 TInstances::~TInstances() {

@@ -10,6 +10,10 @@
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
 #include "firmware/Mixer.h"
+#include "rtu/Rtu3app.h"
+#include "rtu/Rtu3encap.h"
+#include "rtu/Rtu3file.h"
+#include "rtu/Rtu3sim.h"
 #include "shell/Main.h"
 
 namespace vex {
@@ -34,10 +38,15 @@ class TInstances {
   TMain1 Main1;
   TPorts1 Ports1;  // "Port Settings & Diagnostics"
   //       Loader1    bootloader upload
-  TMixer1 Mixer1;      // boot mixer: the firmware image store
-  TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
-  TEvent1 Event1;      // "Vex Events"
-                       //       Vex308cfg1 ... Vex936prod1, Rtu3file1 ... Rtu3sim1, Vex316desk1
+  TMixer1 Mixer1;                       // boot mixer: the firmware image store
+  TIsaMaps1 IsaMaps1;                   // "ISA-18.1-1979 (R1992) Configurator"
+  TEvent1 Event1;                       // "Vex Events"
+                                        //       Vex308cfg1 ... Vex936prod1
+  TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
+  TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
+  TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
+  TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
+                                        //       Vex316desk1
 
  private:
   bool down_ = false;

@@ -243,10 +243,11 @@ TEST_F(RtuFixture, MonitorRegistersAndCommands) {
   int ex = -1;
   const auto net = m->Read(256, 13, &ex);
   ASSERT_EQ(ex, 0);
-  EXPECT_EQ(InttoIPform(net[0] | static_cast<uint32_t>(net[1]) << 16), "192.168.1.100");
-  EXPECT_EQ(InttoIPform(net[4] | static_cast<uint32_t>(net[5]) << 16), "255.255.255.0");
+  // reachable on this machine only; a server tells the device its listening address
+  EXPECT_EQ(InttoIPform(net[0] | static_cast<uint32_t>(net[1]) << 16), "127.0.0.1");
+  EXPECT_EQ(InttoIPform(net[4] | static_cast<uint32_t>(net[5]) << 16), "255.0.0.0");
   EXPECT_EQ(InttoMacform(net[10]) + ":" + InttoMacform(net[11]) + ":" + InttoMacform(net[12]),
-            "00:04:A3:12:34:56");
+            "02:00:A3:12:34:56");
   EXPECT_EQ(m->Read(0xD00, 15, &ex).back(), 153);  // "running"
   // socket 1 in use, socket 11 at 1184 unused; the gap between sockets is no register
   EXPECT_EQ(m->Read(1024, 12, &ex)[1], 101);
@@ -272,6 +273,65 @@ TEST_F(RtuFixture, MonitorRegistersAndCommands) {
   EXPECT_EQ(m->Reg(790), 30);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(m->Reg(790), 0);
+}
+
+// Control commands set every word the monitor shows, so each state text can be reached.
+struct ControlCase {
+  const char* command;
+  uint16_t reg;
+  uint16_t want;
+};
+
+TEST_F(RtuFixture, ControlCommandsSetTheMonitorWords) {
+  const ControlCase cases[] = {
+      {"errors CfgErr=60", 0xD08, 60},
+      {"errors wdterr=162 WdtCnt=3", 0xD0B, 3},
+      {"errors RegIni=1 SfmErr=52", 0xD06, 52},
+      {"system 151", 0xD0E, 151},
+      {"irig 16", 512 + 15, 16},
+      {"socket 11 state=108 trn=4660", 1184 + 2, 4660},
+      {"socket 11 state=108", 1184 + 1, 108},
+      {"socket 3 remote=127.0.0.9 port=1502", 1024 + 32 + 5, 0x0900},
+      {"socket 3 ident=3 operator=44 protocol=0x0502 count=70000 errors=5", 1024 + 32 + 9, 1},
+      {"address 127.0.0.2", 257, 0x0200},
+      {"address 0.0.0.0", 256, 0x007F},  // listening on every address: reachable on loopback
+  };
+  for (const ControlCase& c : cases) {
+    SCOPED_TRACE(c.command);
+    std::string cmd = c.command, rest;
+    const size_t sp = cmd.find(' ');
+    rest = cmd.substr(sp + 1), cmd.resize(sp);
+    std::string reply;
+    ASSERT_TRUE(dev->Control(cmd, rest, reply));
+    EXPECT_EQ(reply, "ok");
+    EXPECT_EQ(m->Reg(c.reg), c.want);
+  }
+  EXPECT_EQ(m->Reg(0xD0A), 162);  // the other words of a command stay as set
+  EXPECT_EQ(m->Reg(0xD0E), 151);
+  std::string reply;
+  ASSERT_TRUE(dev->Control("errors", "clear", reply));
+  EXPECT_EQ(m->Reg(0xD08), 0);
+  EXPECT_EQ(m->Reg(0xD0E), 151) << "the system state is not an error";
+  const char* const refused[][2] = {{"errors", "Nope=1"}, {"socket", "12 state=1"}, {"socket", "0"},
+                                    {"irig", "x"},        {"address", "1.2.3"},     {"socket", "1 colour=3"}};
+  for (const auto& r : refused) {
+    SCOPED_TRACE(std::string(r[0]) + " " + r[1]);
+    EXPECT_THROW(dev->Control(r[0], r[1], reply), Exception);
+  }
+}
+
+// A server reports the address it listens on.
+TEST(EmuRtuAddress, ServerTellsTheDeviceWhereItIsReachable) {
+  ServerOptions o;
+  o.tcpPort = 0;
+  o.bindAddr = "127.0.0.3";
+  auto emu = StartEmu("brix3", o);
+  uint16_t net[2] = {};
+  {
+    std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
+    ASSERT_EQ(emu->Dev().ReadRegs(Space::Holding, 256, 2, net), 0);
+  }
+  EXPECT_EQ(InttoIPform(net[0] | static_cast<uint32_t>(net[1]) << 16), "127.0.0.3");
 }
 
 }  // namespace

@@ -267,7 +267,7 @@ TEST(Identification, RtuOnSerialOffersItsNetworkAddress) {
   p.Button51Click();
   EXPECT_EQ(p.BootId, "60.001, Model= Brix3000, Boot= 001, Segment=64");
   EXPECT_EQ(p.LabeledEdit30, InttoIPform(w[0] | static_cast<uint32_t>(w[1]) << 16));
-  EXPECT_EQ(p.LabeledEdit30, "192.168.1.100");  // the simulated RTU's address, low word first
+  EXPECT_EQ(p.LabeledEdit30, "127.0.0.1");  // where the simulated RTU is reachable, low word first
   EXPECT_EQ(p.LabeledEdit31, "502");
   EXPECT_EQ(p.LabeledEdit32, "1");
   EXPECT_EQ(p.LabeledEdit33, "2");
