@@ -35,6 +35,13 @@ const std::vector<std::pair<std::string, std::string>>& TAppWindows::StartOrder(
   return order;
 }
 
+// The configuration editor of an instance name ("Vex324cfg1"), if it is one.
+static TVexCfg1* EditorOf(TInstances& in, const std::string& name) {
+  for (TVexCfg1* e : in.Editors())
+    if (e->FormName() == name) return e;
+  return nullptr;
+}
+
 TAppWindows::TAppWindows(TInstances& in) : in_(in) {
   main_ = std::make_unique<MainView>(in.Main1);
   order_.emplace_back("Main1", main_.get());
@@ -56,6 +63,21 @@ TAppWindows::TAppWindows(TInstances& in) : in_(in) {
       event_ = std::make_unique<EventView>(in.Event1, in.Main1);
       order_.emplace_back(name, event_.get());
       in.Main1.SetTool(name, &event_->Tool());
+      continue;
+    }
+    if (name == "IsaMaps1") {
+      isa_ = std::make_unique<IsaMapsView>(in.IsaMaps1, in.Main1);
+      order_.emplace_back(name, isa_.get());
+      in.Main1.SetTool(name, &isa_->Tool());
+      continue;
+    }
+    if (TVexCfg1* e = EditorOf(in, name)) {
+      editors_.push_back(std::make_unique<CfgView>(*e, in.Main1));
+      editors_.back()->AfterRun = [this] {
+        if (isa_ && isa_->isVisible()) isa_->Refresh();
+      };
+      order_.emplace_back(name, editors_.back().get());
+      in.Main1.SetTool(name, &editors_.back()->Tool());
       continue;
     }
     if (name.rfind("Rtu3", 0) == 0) {  // rack RTU tools
@@ -93,6 +115,12 @@ TAppWindows::~TAppWindows() {
 QWidget* TAppWindows::Window(const std::string& name) const {
   for (const auto& [n, w] : order_)
     if (n == name) return w;
+  return nullptr;
+}
+
+CfgView* TAppWindows::Editor(const std::string& name) const {
+  for (const auto& e : editors_)
+    if (e->Editor().FormName() == name) return e.get();
   return nullptr;
 }
 

@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/CfgView.h"
 #include "app/EventView.h"
+#include "app/IsaMapsView.h"
 #include "app/MainView.h"
 #include "app/MixerView.h"
 #include "app/PortsView.h"
@@ -30,6 +32,8 @@ class TAppWindows {
   PortsView& Ports1() { return *ports_; }
   EventView& Event1() { return *event_; }
   MixerView& Mixer1() { return *mixer_; }
+  IsaMapsView& IsaMaps1() { return *isa_; }
+  CfgView* Editor(const std::string& name) const;  // "Vex324cfg1"; nullptr for another name
   // Instance names in creation order.
   std::vector<std::string> Order() const;
 
@@ -42,6 +46,8 @@ class TAppWindows {
   std::unique_ptr<PortsView> ports_;
   std::unique_ptr<EventView> event_;
   std::unique_ptr<MixerView> mixer_;
+  std::unique_ptr<IsaMapsView> isa_;
+  std::vector<std::unique_ptr<CfgView>> editors_;
   std::unique_ptr<Rtu3fileView> rtu3file_;  // rack RTU tools
   std::unique_ptr<Rtu3encapView> rtu3encap_;
   std::unique_ptr<Rtu3appView> rtu3app_;

@@ -38,6 +38,16 @@ CLI::App* Command(CLI::App& app, const char* name, const char* help, std::shared
 
 }  // namespace
 
+std::function<TPorts1&()> AddHubOptions(CLI::App* c) {
+  auto o = std::make_shared<LinkOptions>();
+  AddLinkOptions(c, *o);
+  auto hub = std::make_shared<std::unique_ptr<Hub>>();
+  return [o, hub]() -> TPorts1& {
+    if (!*hub) *hub = std::make_unique<Hub>(*o);
+    return (*hub)->p;
+  };
+}
+
 void AddLinkCommands(CLI::App& app) {
   // ports
   {

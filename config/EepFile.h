@@ -1,7 +1,9 @@
 // Configuration image files (".eep" device backups, ".eem" model files): INI text with one
 // history section "<form name>.yyyymmddhhnnss" per save and the current section "<form name>".
-// The file is read whole, changed in memory and written back whole and atomically, so the
-// sections already in it survive a save. Loading reads only the current section.
+// The file is read whole, changed in memory and written back whole and atomically. Sections
+// other than the ones a save writes are carried through as the original text (order, comments,
+// duplicate keys, line ends), and the saved sections use the file's line ends. Loading reads
+// only the current section.
 #pragma once
 
 #include <functional>
@@ -55,9 +57,20 @@ class TEepFile {
  private:
   std::string form_;
   void Open(const std::string& file, CSimpleIniA& doc) const;
-  void Write(CSimpleIniA& doc, const std::string& section, TDateTime now, const TEepHeader& h,
-             const TEepKeys& fields, TIsaMaps1* isa) const;
-  static void Store(const std::string& file, CSimpleIniA& doc);
+  std::string Block(const std::string& section, TDateTime now, const TEepHeader& h, const TEepKeys& fields,
+                    TIsaMaps1* isa, const std::string& eol) const;
+  void Save(const std::string& file, const std::vector<std::string>& sections, TDateTime now,
+            const TEepHeader& h, const TEepKeys& fields, TIsaMaps1* isa) const;
+
+ public:
+  // The whole text of a file (false when it does not exist). A file that cannot be read whole
+  // (a NUL byte, text that is not UTF-8, a line that is neither a section, a key=value pair nor
+  // a comment) is refused with a message naming it and the line.
+  static bool ReadText(const std::string& file, std::string& text);
+  // `text` with every block of `section` (case-insensitive, as the reader matches) taken out
+  // and `block` appended; all other text stays byte for byte.
+  static std::string Splice(const std::string& text, const std::string& section, const std::string& block,
+                            const std::string& eol);
 };
 
 // Writes `data` to `file` through a temporary file in the same folder and a rename.

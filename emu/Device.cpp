@@ -48,6 +48,13 @@ std::vector<uint16_t> DefaultSequence(const ModelInfo& m) {
     w[b + 16] = k, w[b + 19] = k;
     w[b + 26] = k, w[b + 29] = k, w[b + 32] = k;
   }
+  // the 24-input records that carry them: dimmer (timer 120 s, brightness 7, level 8) and the
+  // input delay groups (5 ms detection, 20 ms clearance), values the configurator accepts
+  if (m.seqBytes >= 148 && m.seqBytes < 210) {
+    w[72] = 120 << 8;
+    w[73] = 7 | 8 << 8;
+  }
+  if (m.seqBytes == 160) w[75] = 5, w[76] = 20, w[78] = 5, w[79] = 20;
   return w;
 }
 
@@ -101,8 +108,15 @@ bool Device::NewEdition(uint16_t ver) {
   const ModelInfo m = ModelFor(info_.key, info_.bootId >> 8, sof);
   const bool same =
       m.seqBytes == info_.seqBytes && m.cfgFirst == info_.cfgFirst && m.cfgCount == info_.cfgCount;
+  const bool sameRegs = m.cfgFirst == info_.cfgFirst && m.cfgCount == info_.cfgCount;
   info_ = m;
-  if (!same) FactoryConfig();
+  if (!same) {
+    // registers 16.. laid out as before keep their stored values; the sequence record is the
+    // new firmware's factory one
+    const auto kept = stored_;
+    FactoryConfig();
+    if (sameRegs) stored_ = kept;
+  }
   return true;
 }
 
@@ -220,6 +234,7 @@ void Device::StartApplication() {
   bootState_ = 0;
   bootUntil_ = 0;
   lastCmd_ = 0;
+  cfgOpen_ = false;
   LoadStored();
   ModelRestart();
   if (live_) {
@@ -233,6 +248,8 @@ void Device::StartApplication() {
 int Device::Command(uint16_t v) {
   const uint16_t prev = lastCmd_;
   lastCmd_ = v;
+  // 0 then $1234 opens the configuration registers; any other command word closes them
+  cfgOpen_ = v == 0x1234 && prev == 0;
   if (bootState_ != 0) return BootCommand(v, prev);
   const bool enabled = prev == 0x1234;
   switch (v) {
@@ -489,6 +506,9 @@ int Device::WriteRegs(Space s, uint16_t first, uint16_t count, const uint16_t* i
     timPending_[1] = static_cast<uint16_t>(t.tim >> 16);
     timPending_[2] = t.dat;
   }
+  if (s == Space::Holding && bootState_ == 0 && strictUnlock_ && !cfgOpen_)
+    for (uint32_t a = first; a < static_cast<uint32_t>(first) + count; ++a)
+      if (IsCfgReg(static_cast<uint16_t>(a))) return exFailure;  // configuration locked
   cfgTouched_ = false;
   // A refused write leaves the device's own registers as they were (live parts keep what
   // they took).

@@ -240,6 +240,8 @@ class Device {
   std::vector<uint16_t> seq_, seqStored_;
   uint16_t cfgState_ = cTstGod;
   uint16_t lastCmd_ = 0;  // previous word written to register 15
+  bool cfgOpen_ = false;  // 0, $1234 written last: configuration registers take writes
+  bool strictUnlock_ = true;
   bool cfgTouched_ = false;
 
   // clock: milliseconds since 2000-01-01 at monotonic time clockRef_
@@ -263,6 +265,10 @@ class Device {
  public:
   static constexpr size_t kFlashBytes = 0x40000;  // largest image the bootloader takes
   void SetBootWait(int ms) { bootWaitMs_ = ms; }
+  // Strict (the default): registers 14, 16.. and the sequence record refuse writes (exception 4)
+  // unless 0 and $1234 were the last words on register 15, as on the device.
+  void SetStrictUnlock(bool on) { strictUnlock_ = on; }
+  bool ConfigOpen() const { return cfgOpen_; }
   uint16_t AppCrc() const { return appCrc_; }
   const std::vector<uint8_t>& Flash() const { return flash_; }
   uint16_t StoredCfg(uint16_t reg) const;

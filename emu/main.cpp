@@ -73,6 +73,8 @@ int main(int argc, char** argv) {
                  "Line-based control interface on this loopback port (0 = any)");
   app.add_flag("--stdin", opt.controlStdin, "Read control commands from standard input");
   app.add_flag("--demo", opt.demo, "Random field activity");
+  bool lax = false;
+  app.add_flag("--lax", lax, "Take configuration writes without the 0, $1234 unlock on register 15");
   app.add_option("--seed", opt.seed, "Random seed of the demo")->capture_default_str();
   app.add_option("--scenario", scenario, "Run a scenario file of control commands at start");
   app.add_flag("-v,--verbose", verbose, "Print diagnostics to standard error");
@@ -93,6 +95,7 @@ int main(int argc, char** argv) {
     const uint32_t date = !mfgDate.empty() ? ParseMfgDate(mfgDate) : uniqueId == 0 ? 0 : 0x2E0A3C00;
     dev->SetIdentity(static_cast<uint16_t>(uniqueId), date, static_cast<uint8_t>(slave));
     dev->SetBootWait(bootWait);
+    dev->SetStrictUnlock(!lax);
     vex::emu::EmuServer server(std::move(dev), opt);
     gServer = &server;
     std::signal(SIGINT, OnSignal);

@@ -37,7 +37,18 @@ std::unique_ptr<IMainLink> MakeMainLink(TPorts1& ports) { return std::make_uniqu
 
 TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDesktop& desktop,
                        const std::string& portsIni)
-    : mainLink_(MakeMainLink(Ports1)), Main1(*mainLink_, desktop) {
+    : mainLink_(MakeMainLink(Ports1)),
+      Main1(*mainLink_, desktop),
+      Vex308cfg1(Ports1, Main1, IsaMaps1),
+      Vex215cfg1(Ports1, Main1, IsaMaps1),
+      Vex216cfg1(Ports1, Main1, IsaMaps1),
+      Vex316cfg1(Ports1, Main1, IsaMaps1),
+      Vex324cfg1(Ports1, Main1, IsaMaps1),
+      Vex733cfg1(Ports1, Main1, IsaMaps1),
+      Vex748cfg1(Ports1, Main1, IsaMaps1),
+      Vex924cfg1(Ports1, Main1, IsaMaps1),
+      Vex932cfg1(Ports1, Main1, IsaMaps1),
+      Vex936cfg1(Ports1, Main1, IsaMaps1) {
   // Ports1 is only referred to above; it is built before anything uses it.
   Main1.FormCreate(start, store);
   if (!portsIni.empty()) Ports1.IniPath = portsIni;
@@ -45,6 +56,7 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   Ports1.MainRecord = std::string(cMainCaption) + ", " + Main1.VersionLabel;
   Ports1.IsBusy = [this] { return Main1.IsBusy(nullptr, false); };
   Mixer1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
+  for (TVexCfg1* e : Editors()) e->Program = Ports1.MainRecord;
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
   // rack RTU tools
   Rtu3file1.Sim = &Rtu3sim1;
@@ -53,6 +65,17 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
   };
   Rtu3encap1.Mesaj = Rtu3app1.Mesaj = [this](const std::string& m) { Ports1.Mesaj(m); };
   Rtu3encap1.ClearError = [this] { Ports1.Error(""); };
+}
+
+std::vector<TVexCfg1*> TInstances::Editors() {
+  return {&Vex308cfg1, &Vex215cfg1, &Vex216cfg1, &Vex316cfg1, &Vex324cfg1,
+          &Vex733cfg1, &Vex748cfg1, &Vex924cfg1, &Vex932cfg1, &Vex936cfg1};
+}
+
+TVexCfg1* TInstances::Editor(TVexModel m) {
+  for (TVexCfg1* e : Editors())
+    if (e->Row.Model == m) return e;
+  return nullptr;
 }
 
 TInstances::~TInstances() {

@@ -5,10 +5,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comm/Event.h"
 #include "comm/Ports.h"
 #include "config/IsaMaps.h"
+#include "config/VexCfg.h"
 #include "firmware/Mixer.h"
 #include "rtu/Rtu3app.h"
 #include "rtu/Rtu3encap.h"
@@ -38,15 +40,30 @@ class TInstances {
   TMain1 Main1;
   TPorts1 Ports1;  // "Port Settings & Diagnostics"
   //       Loader1    bootloader upload
-  TMixer1 Mixer1;                       // boot mixer: the firmware image store
-  TIsaMaps1 IsaMaps1;                   // "ISA-18.1-1979 (R1992) Configurator"
-  TEvent1 Event1;                       // "Vex Events"
-                                        //       Vex308cfg1 ... Vex936prod1
+  TMixer1 Mixer1;      // boot mixer: the firmware image store
+  TIsaMaps1 IsaMaps1;  // "ISA-18.1-1979 (R1992) Configurator"
+  TEvent1 Event1;      // "Vex Events"
+  // configuration editors, each before its model's simulator and production window
+  TVex308cfg1 Vex308cfg1;
+  TVex215cfg1 Vex215cfg1;
+  TVex216cfg1 Vex216cfg1;
+  TVex316cfg1 Vex316cfg1;
+  TVex324cfg1 Vex324cfg1;
+  TVex733cfg1 Vex733cfg1;
+  TVex748cfg1 Vex748cfg1;
+  TVex924cfg1 Vex924cfg1;
+  TVex932cfg1 Vex932cfg1;
+  TVex936cfg1 Vex936cfg1;
+  //       Vex308sim1 ... Vex936prod1
   TRtu3file1 Rtu3file1{Ports1, Main1};  // "File Upload / Download Manager"
   TRtu3encap1 Rtu3encap1{Mixer1};       // "Rtu3 Modul Firmware Encapsulator"
   TRtu3app1 Rtu3app1{Mixer1};           // "Rtu3 Application File Generator"
   TRtu3sim1 Rtu3sim1{Ports1, Main1};    // "BRIX-3000 Simulator"
-                                        //       Vex316desk1
+  //       Vex316desk1
+
+  // The configuration editors in start-up order; the one of a model (nullptr: none).
+  std::vector<TVexCfg1*> Editors();
+  TVexCfg1* Editor(TVexModel m);
 
  private:
   bool down_ = false;

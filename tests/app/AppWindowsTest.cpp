@@ -89,12 +89,12 @@ TEST_F(AppWindowsTest, PlaceholderButtonsSaySoInTheStatusBar) {
   MainView& v = w.Main1();
   v.show();
   auto& page = in.Main1.Pages[static_cast<size_t>(in.Main1.PageIndex("Vex324"))];
-  v.Button(page.Configuration)->click();
+  v.Button(page.Simulator)->click();
   in.Main1.ApplicationEvents1Idle();
   v.Refresh();
-  EXPECT_NE(v.StatusPanel()->text().indexOf("Vex324 Configuration is not available yet"), -1)
+  EXPECT_NE(v.StatusPanel()->text().indexOf("Vex324 Simulator is not available yet"), -1)
       << v.StatusPanel()->text().toStdString();
-  EXPECT_FALSE(w.Window("Vex324cfg1")->isVisible());
+  EXPECT_FALSE(w.Window("Vex324sim1")->isVisible());
 
   v.Button(in.Main1.PortSettings)->click();
   EXPECT_TRUE(w.Window("Ports1")->isVisible()) << "the hub's window is shown even as a placeholder";

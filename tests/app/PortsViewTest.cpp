@@ -267,7 +267,16 @@ class PortsViewDeviceTest : public PortsViewTest {
     uint16_t v = 0;
     EXPECT_EQ(server->Dev().ReadRegs(emu::Space::Holding, a, 1, &v), 0);
     return v;
+  }  // 0, $1234 on register 15 through the window: the configuration registers take writes, as
+  // the device needs before the program writes them
+  void Unlock() {
+    Edit("LabeledEdit601")->setText("15");
+    for (const char* w : {"0", "$1234"}) {
+      Edit("LabeledEdit602")->setText(w);
+      view->ButtonNamed("Send 0x06 Query")->click();
+    }
   }
+
   std::unique_ptr<emu::EmuServer> server;
 };
 
@@ -399,6 +408,7 @@ TEST_F(PortsViewDeviceTest, WritesAndEchoReachTheDeviceThroughTheWindow) {
   ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
   EXPECT_FALSE(view->SettingsPages()->isEnabled());  // no settings change while the link is open
 
+  Unlock();
   Edit("LabeledEdit601")->setText("0x10");
   Edit("LabeledEdit602")->setText("$1234");
   view->ButtonNamed("Send 0x06 Query")->click();
@@ -725,6 +735,7 @@ TEST_F(PortsViewDeviceTest, RequestClickedWhileBusyIsReplayedOnce) {
   } cases[] = {{"Send 0x08 Query", "Send 0x06 Query", 0x4321}, {"Send 0x06 Query", "Send 0x08 Query", 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.first) + " then " + c.second);
+    Unlock();
     Edit("LabeledEdit601")->setText("17");
     Edit("LabeledEdit602")->setText("0");
     view->ButtonNamed("Send 0x06 Query")->click();

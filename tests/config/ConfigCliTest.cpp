@@ -3,9 +3,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
+
+#include "emu/Device.h"
+#include "emu/Server.h"
 
 namespace {
 
@@ -100,6 +106,96 @@ TEST_F(ConfigCli, RefusalsExitWithAMessage) {
     EXPECT_EQ(r.rc, c.rc) << c.args;
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
   }
+}
+
+// The editor's operations from the command line against a simulated device.
+class ConfigCliDevice : public ConfigCli {
+ protected:
+  void SetUp() override {
+    ConfigCli::SetUp();
+    if (IsSkipped()) return;
+    auto dev = vex::emu::MakeDevice(vex::emu::ModelFor("vex324"));
+    dev->SetBootWait(50);
+    vex::emu::ServerOptions o;
+    o.tcpPort = 0;
+    emu = std::make_unique<vex::emu::EmuServer>(std::move(dev), o);
+    emu->Start();
+    std::ofstream((dir / "link.ini").string()) << "[Ports1]\nLabeledEdit34=400\n";
+    link = " --ini " + (dir / "link.ini").string() + " --tcp 127.0.0.1:" + std::to_string(emu->TcpPort());
+  }
+  uint16_t Reg(uint16_t a) {
+    std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
+    return emu->Dev().Cfg(a);
+  }
+  std::unique_ptr<vex::emu::EmuServer> emu;
+  std::string link;
+};
+
+TEST_F(ConfigCliDevice, ReadChangeWriteStoreAndReadBack) {
+  const std::string a = (dir / "a.eep").string(), b = (dir / "b.eep").string();
+  CliRun r = Vexcli("config read" + link + " -o " + a);
+  ASSERT_EQ(r.rc, 0) << r.out;
+  EXPECT_NE(r.out.find("Eprom State: $01, Good\nModbus ID <1~31>: 1\nDetection <3~250mS>: 20\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\n24 = "), std::string::npos) << r.out;
+  // the same configuration with another detection time, made by the preset of another site
+  r = Vexcli("config preset A --model vex324 --id 3 -o " + b);
+  ASSERT_EQ(r.rc, 0) << r.out;
+  r = Vexcli("config diff " + a + " " + b);
+  EXPECT_EQ(r.rc, 1) << r.out;
+  EXPECT_NE(r.out.find("Modbus ID <1~31>: 1 -> 3\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Detection <3~250mS>: 20 -> 5\n"), std::string::npos) << r.out;
+  r = Vexcli("config write " + b + link + " --store --restart");
+  ASSERT_EQ(r.rc, 0) << r.out;
+  EXPECT_NE(r.out.find("Write Config Complete\nWrite Eeprom Complete\nReset Complete\n"), std::string::npos);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(Reg(16), 5);
+  const std::string c = (dir / "c.eep").string();
+  r = Vexcli("config read" + link + " -o " + c);
+  ASSERT_EQ(r.rc, 0) << r.out;
+  r = Vexcli("config diff " + b + " " + c);
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_EQ(r.out, "No differences\n");
+}
+
+TEST_F(ConfigCliDevice, RefusalsSendNothing) {
+  const std::string bad = (dir / "bad.eem").string(), other = (dir / "other.eem").string();
+  ASSERT_EQ(Vexcli("config preset T --model vex324 -o " + bad).rc, 0);
+  {
+    std::ifstream in(bad);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t at; (at = text.find("LabeledEdit11=5")) != std::string::npos;)
+      text.replace(at, 15, "LabeledEdit11=251");
+    std::ofstream(bad) << text;
+  }
+  ASSERT_EQ(Vexcli("config preset T --model vex936 -o " + other).rc, 0);
+  const struct {
+    std::string args, message;
+    int rc;
+  } cases[] = {
+      {"config write " + bad + link, "Detection <3~250mS>: Range Check, Valid Range:  [3 ~ 250].", 1},
+      {"config write " + other + link, "holds no Vex324cfg1 section", 1},
+      {"config diff " + bad + " " + other, "holds no Vex324cfg1 section", 2},
+      {"config restore" + link + " --dir " + (dir / "none").string(), "Model File not Found", 1},
+  };
+  for (const auto& c : cases) {
+    const CliRun r = Vexcli(c.args);
+    EXPECT_EQ(r.rc, c.rc) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+  }
+  EXPECT_EQ(Reg(16), 20);
+  std::lock_guard<std::mutex> lock(emu->Dev().Mutex());
+  EXPECT_EQ(emu->Dev().CfgState(), vex::emu::cTstGod) << "nothing was written";
+}
+
+// "show" finds the editor's section in any letter case, as loading does.
+TEST_F(ConfigCli, ShowFindsTheSectionInAnyCase) {
+  const std::string file = (dir / "case.eem").string();
+  std::ofstream(file) << "[vex324CFG1]\nLabeledEdit10=9\n";
+  const CliRun r = Vexcli("config show " + file + " --model vex324");
+  EXPECT_EQ(r.rc, 0) << r.out;
+  EXPECT_NE(r.out.find("Modbus ID <1~31>: 9\n"), std::string::npos) << r.out;
 }
 
 }  // namespace

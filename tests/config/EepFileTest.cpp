@@ -198,6 +198,84 @@ TEST_F(EepFileTest, LineBreaksInATextStayInItsValue) {
   }
 }
 
+// A file the reader cannot take whole is refused by loading and saving alike and stays as it
+// was: a save would otherwise drop what the reader skipped.
+TEST_F(EepFileTest, UnreadableFileIsRefusedAndLeftAlone) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* why;
+  } cases[] = {
+      {"NulByte", std::string("[Vex324cfg1]\nLabeledEdit10=3\n[Notes]\nx=1\0y\n[Later]\nz=2\n", 55),
+       "line 4 holds a NUL byte"},
+      {"Latin1", "[Notes]\nauthor=Jos\xE9\n[Vex324cfg1]\nLabeledEdit10=3\n", "line 2 is not UTF-8 text"},
+      {"Garbage", "[Vex324cfg1]\nLabeledEdit10=3\njust words\n",
+       "line 3 is neither a [section] nor a key=value line"},
+      {"LoneReturn", "[Notes]\na=1\rb=2\n", "line 2 holds a lone carriage return"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir / (std::string(c.name) + ".eep");
+    {
+      std::ofstream f(file, std::ios::binary);
+      f << c.text;
+    }
+    TEepFile f = File("Vex324cfg1");
+    isa.DefaultT();
+    for (int op = 0; op < 3; ++op) {
+      try {
+        if (op == 0) f.SaveConfig(file.string(), header, Fields("4"), &isa);
+        if (op == 1) f.SaveConfig2(file.string(), "", header, Fields("4"), &isa);
+        if (op == 2) f.LoadConfig(file.string(), loadKeys, &isa);
+        ADD_FAILURE() << "operation " << op << " took the file";
+      } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot read " + file.string() + ": " + c.why + "; the file is left unchanged");
+      }
+      EXPECT_EQ(Read(file), c.text);
+    }
+  }
+}
+
+// What a save does not write is carried through as it was, byte for byte: other sections with
+// their comments, duplicate keys and CRLF line ends. The saved sections take the file's line
+// ends, and an old current section in other letter case is replaced, not kept beside the new one.
+TEST_F(EepFileTest, ForeignTextIsCarriedByteForByte) {
+  const std::string head =
+      "; site notes\r\n[Notes]\r\nauthor = bench 3\r\nauthor=second\r\n# keep me\r\n\r\n";
+  const std::string tail = "; about the panel\r\n[Panel]\r\nx=1\r\nx=2\r\n";
+  const std::string own = "[vex324CFG1]\r\nLabeledEdit10=3\r\nStale=1\r\n";
+  const fs::path file = dir / "site.eep";
+  {
+    std::ofstream f(file, std::ios::binary);
+    f << head << own << tail;
+  }
+  TEepFile f = File("Vex324cfg1");
+  isa.DefaultA();
+  f.SaveConfig(file.string(), header, Fields("4"), &isa);
+  const std::string text = Read(file);
+  EXPECT_EQ(text.substr(0, head.size() + tail.size()), head + tail);
+  EXPECT_EQ(text.find("Stale"), std::string::npos);
+  EXPECT_EQ(text.find("vex324CFG1"), std::string::npos);
+  const std::string rest = text.substr(head.size() + tail.size());
+  EXPECT_EQ(rest.rfind("\r\n[Vex324cfg1.20240229123456]\r\nSaveDateTime=2024-02-29 12:34:56\r\n", 0), 0u)
+      << rest;
+  size_t lf = 0, crlf = 0;
+  for (size_t i = 0; i < rest.size(); ++i)
+    if (rest[i] == '\n') ++lf, crlf += i > 0 && rest[i - 1] == '\r';
+  EXPECT_EQ(lf, crlf) << "every saved line ends in CRLF";
+  EXPECT_EQ(Sections(file),
+            (std::vector<std::string>{"Notes", "Panel", "Vex324cfg1.20240229123456", "Vex324cfg1"}));
+  // a second save keeps the foreign text again and replaces only the current section
+  clock = EncodeDateTime(2024, 3, 1);
+  f.SaveConfig(file.string(), header, Fields("5"), &isa);
+  const std::string again = Read(file);
+  EXPECT_EQ(again.substr(0, head.size() + tail.size()), head + tail);
+  const auto values = f.LoadConfig(file.string(), loadKeys, &isa);
+  EXPECT_EQ(values[0], "5");
+  EXPECT_EQ(Sections(file).size(), 5u);
+}
+
 TEST_F(EepFileTest, UnwritableFolderIsReported) {
   EXPECT_THROW(WriteFileAtomic((dir / "no-such-folder" / "x.eep").string(), "x"), Exception);
 }

@@ -112,13 +112,13 @@ struct EditionCase {
   int seqBytes;       // sequence record afterwards (0 = none)
   uint16_t cfgFirst;  // first configuration register after 14
   uint16_t cfgCount;
-  bool keepsConfig;  // the stored configuration survives (same layout)
+  bool keepsConfig;  // registers 16.. keep their stored values (laid out as before)
 };
 const EditionCase kEditions[] = {
     {"vex216", -1, 11, 0, 16, 4, false},  // sequence firmware to a legacy edition
     {"vex216", -1, 8, 66, 18, 2, true},   // another edition with the same record
-    {"vex308", -1, 7, 64, 18, 2, false},  // 66-byte record to 64 bytes
-    {"vex324", -1, 4, 142, 16, 2, false}, {"vex324", -1, 10, 148, 16, 2, false},
+    {"vex308", -1, 7, 64, 18, 2, true},   // 66-byte record to 64 bytes, the timers stay
+    {"vex324", -1, 4, 142, 16, 2, true}, {"vex324", -1, 10, 148, 16, 2, true},
     {"vex324", -1, 8, 160, 16, 2, true},  // the same edition again
     {"tord48", -1, 4, 0, 18, 2, true},
 };
@@ -129,8 +129,10 @@ TEST(EmuBoot, AnotherEditionBringsItsOwnLayout) {
     auto d = MakeDevice(ModelFor(c.key, c.bootRev));
     DirectMaster m(*d);
     const uint16_t reg = d->Info().cfgFirst;  // detection time (horn selection on legacy)
+    for (uint16_t w : {0, 0x1234}) ASSERT_EQ(m.Cmd(w), 0);
     ASSERT_EQ(m.Write(reg, {77}), 0);
     for (uint16_t w : {0, 0x1234, 0x8888}) ASSERT_EQ(m.Cmd(w), 0);
+    for (uint16_t w : {0, 0x1234}) ASSERT_EQ(m.Cmd(w), 0);
     ASSERT_EQ(m.Write(14, {9}), 0);
     for (uint16_t w : {0, 0x1234, 0x8888}) ASSERT_EQ(m.Cmd(w), 0);
 

@@ -42,6 +42,11 @@ struct DeviceRig {
   int Write(uint16_t a, const std::vector<uint16_t>& v) {
     return d->WriteRegs(Space::Holding, a, static_cast<uint16_t>(v.size()), v.data());
   }
+  // 0, $1234 on register 15: the configuration registers take writes until the next command
+  void Unlock() {
+    EXPECT_EQ(Write(15, {0}), 0);
+    EXPECT_EQ(Write(15, {0x1234}), 0);
+  }
 };
 
 }  // namespace vex::emu

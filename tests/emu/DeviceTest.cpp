@@ -175,6 +175,9 @@ TEST_P(EmuConfigTest, EditStoreRestartReadBack) {
   EXPECT_EQ(m.Reg(sta) & 7, cTstGod);
 
   // Edit, store ("Saved"), restart: the value survives and the state is "Good" again.
+  EXPECT_EQ(m.Write(c.reg, {c.value}), exFailure) << "the restart locked the configuration";
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
   ASSERT_EQ(m.Write(c.reg, {c.value}), 0);
   for (uint16_t w : {0, 0x1234, 0x8888}) ASSERT_EQ(m.Cmd(w), 0);
   EXPECT_EQ(m.Reg(sta) & 7, cTstSav);
@@ -190,7 +193,10 @@ TEST(EmuConfiguration, ProtectedCommandsNeedTheEnableWordJustBefore) {
   auto d = MakeDevice(ModelFor("vex324"));
   d->SetBootWait(0);
   DirectMaster m(*d);
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
   ASSERT_EQ(m.Write(16, {55}), 0);
+  ASSERT_EQ(m.Cmd(0), 0);
   // store without enable, and enable followed by another word, store nothing
   ASSERT_EQ(m.Cmd(0x8888), 0);
   ASSERT_EQ(m.Cmd(0x1234), 0);
@@ -201,6 +207,68 @@ TEST(EmuConfiguration, ProtectedCommandsNeedTheEnableWordJustBefore) {
   // restart without enable does nothing
   ASSERT_EQ(m.Cmd(0x9999), 0);
   EXPECT_EQ(m.Reg(16), 55);
+}
+
+// A tool that forgets the unlock (0, then $1234 on register 15) must fail as on the device:
+// every configuration register refuses the write and keeps its value.
+struct LockCase {
+  const char* name;
+  const char* key;
+  int edition;
+  uint16_t reg;
+  std::vector<uint16_t> before;  // words written to register 15 first
+};
+const LockCase kLocks[] = {
+    {"SlaveIdWithoutUnlock", "vex324", -1, 14, {}},
+    {"TimersWithoutUnlock", "vex324", -1, 16, {}},
+    {"SequenceWithoutUnlock", "vex936", -1, 128 + 3, {}},
+    {"EnableWordAfterAKey", "vex324", -1, 16, {0x81, 0x1234}},
+    {"KeyAfterUnlock", "vex324", -1, 16, {0, 0x1234, 0, 0x81}},
+    {"StoreClosesIt", "vex216", 8, 18, {0, 0x1234, 0x8888}},
+    {"HornBellLegacy", "vex215", -1, 16, {}},
+    {"PulseTimers", "vald3", -1, 23, {}},
+    {"RackTimersEnableTwice", "tord48", -1, 19, {0, 0x1234, 0x1234}},
+};
+
+class EmuLockTest : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(EmuLockTest, ConfigurationWriteIsRefused) {
+  const LockCase& c = GetParam();
+  auto d = MakeDevice(ModelFor(c.key, -1, c.edition));
+  d->SetBootWait(0);
+  DirectMaster m(*d);
+  const uint16_t old = m.Reg(c.reg);
+  const auto value = static_cast<uint16_t>(old ^ 2);
+  for (uint16_t w : c.before) ASSERT_EQ(m.Cmd(w), 0);
+  const uint16_t state = m.Reg(d->Info().stateReg) & 7;
+  EXPECT_EQ(m.Write(c.reg, {value}), exFailure);
+  EXPECT_EQ(m.Reg(c.reg), old);
+  EXPECT_EQ(m.Reg(d->Info().stateReg) & 7, state) << "not edited";
+  // the relaxed device of manual experiments takes it
+  d->SetStrictUnlock(false);
+  EXPECT_EQ(m.Write(c.reg, {value}), 0);
+  EXPECT_EQ(m.Reg(c.reg), value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, EmuLockTest, ::testing::ValuesIn(kLocks),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// After the unlock a whole configuration goes in several requests; the next command word
+// closes it again.
+TEST(EmuConfiguration, UnlockLastsUntilTheNextCommand) {
+  auto d = MakeDevice(ModelFor("vex324"));
+  d->SetBootWait(0);
+  DirectMaster m(*d);
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
+  EXPECT_EQ(m.Write(14, {7}), 0);
+  EXPECT_EQ(m.Write(16, {30, 40}), 0);
+  EXPECT_EQ(m.Write(128, {1, 2, 3}), 0);
+  EXPECT_EQ(m.Read(0, 16).size(), 16u);  // reads do not close it
+  EXPECT_EQ(m.Write(130, {9}), 0);
+  ASSERT_EQ(m.Cmd(0), 0);
+  EXPECT_EQ(m.Write(16, {50}), exFailure);
+  EXPECT_EQ(m.Reg(16), 30);
 }
 
 TEST(EmuConfiguration, FactoryRegistersNeedEnableAndRangeChecks) {
@@ -235,6 +303,8 @@ TEST(EmuConfiguration, UnknownRegistersAndFunctionsGetExceptions) {
   // write with a byte count that does not match its register count
   EXPECT_EQ(m.Pdu(B({0x10, 0x00, 0x10, 0x00, 0x01, 0x04, 0x00, 0x01})), B({0x90, 0x03}));
   // function 0x06 works too, although the program always uses 0x10
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
   EXPECT_EQ(m.Pdu(B({0x06, 0x00, 0x10, 0x00, 0x2A})), B({0x06, 0x00, 0x10, 0x00, 0x2A}));
   EXPECT_EQ(m.Reg(16), 42);
 }
@@ -242,6 +312,8 @@ TEST(EmuConfiguration, UnknownRegistersAndFunctionsGetExceptions) {
 TEST(EmuConfiguration, RefusedWriteChangesNothing) {
   auto d = MakeDevice(ModelFor("vex324"));
   DirectMaster m(*d);
+  ASSERT_EQ(m.Cmd(0), 0);
+  ASSERT_EQ(m.Cmd(0x1234), 0);
   EXPECT_EQ(m.Write(16, {33, 44, 55}), exAddress);  // 18 is no register of this model
   EXPECT_EQ(m.Reg(16), 20);
   EXPECT_EQ(m.Reg(17), 20);

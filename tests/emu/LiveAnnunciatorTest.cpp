@@ -210,6 +210,7 @@ TEST(LiveAnnunciator, KeysOfTheFirstGenerationAndItsStatusRecord) {
 
 TEST(LiveAnnunciator, LegacyStatusRecordCarriesColoursAndSelections) {
   Rig r("vex216", 11);
+  r.Unlock();
   r.Write(16, {0x0001, 0x0002});  // HrnSel, BelSel
   r.Input(2, true);
   r.Pass(20);
@@ -286,6 +287,7 @@ TEST(LiveAnnunciator, LegacyRecordOfSequenceFirmwareShowsTheOutputSelections) {
   IsaConfig c = ConfigFromRecord(r.d->Sequence(), 66);
   c.Alm.Ro1 = 0x05;
   c.Alm.Ro2 = 0x82;
+  r.Unlock();
   ASSERT_EQ(r.Write(128, RecordFromConfig(c, 66)), 0);
   r.Pass(10);
   const auto s = r.Read(32, 9);
@@ -330,6 +332,7 @@ TEST(LiveAnnunciator, SequenceRecordEditsTakeEffect) {
   c.AlmTim = 1;
   c.HrnBtn |= cAlmTimOut1;  // the timer also silences the horn relay
   const std::vector<uint16_t> w = RecordFromConfig(c, 160);
+  r.Unlock();
   ASSERT_EQ(r.Write(128, w), 0);
   r.Pass(20);
   auto s = r.Read(48, 26);
@@ -350,6 +353,7 @@ TEST(LiveAnnunciator, SequenceRecordEditsTakeEffect) {
 
 TEST(LiveAnnunciator, DetectionTimeComesFromItsRegister) {
   Rig r("vex932");
+  r.Unlock();
   ASSERT_EQ(r.Write(16, {100, 40}), 0);  // SetTmo, ClrTmo
   r.Input(20, true);
   r.Pass(90);

@@ -207,6 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Slots, LiveSlot, ::testing::ValuesIn(kSlots),
 
 TEST(LiveRack, PulseLastsItsSlotTimer) {
   Rig r("vald3");
+  r.Unlock();
   ASSERT_EQ(r.Write(21, {300, 0}), 0);  // PulTi1 300 ms, PulTi2 falls back to PulTim
   ASSERT_EQ(r.Write(20, {700}), 0);     // PulTim
   ASSERT_EQ(r.Write(70, {0x0003}), 0);

@@ -38,7 +38,8 @@ class ManualRequest : public ::testing::Test {
   // Registers a and a+1 set to v on the device side.
   void ModWriteSetup(uint16_t a, uint16_t v) {
     std::lock_guard<std::mutex> lock(s_->Dev().Mutex());
-    const uint16_t w[2] = {v, v};
+    const uint16_t unlock[2] = {0, 0x1234}, w[2] = {v, v};
+    for (uint16_t u : unlock) ASSERT_EQ(s_->Dev().WriteRegs(emu::Space::Holding, 15, 1, &u), 0);
     ASSERT_EQ(s_->Dev().WriteRegs(emu::Space::Holding, a, 2, w), 0);
   }
   std::unique_ptr<emu::EmuServer> s_;
@@ -103,6 +104,12 @@ TEST_F(ManualRequest, InputRangesAreChecked) {
 
 TEST_F(ManualRequest, WritesReachTheDevice) {
   auto& w = p_.Group(TTestGroup::WriteReg);
+  // the configuration registers take writes after 0, $1234 on register 15
+  w.First = "15";
+  for (const char* word : {"0", "$1234"}) {
+    w.Second = word;
+    p_.SendQuery06();
+  }
   w.First = "0x10";
   w.Second = "$1234";
   p_.SendQuery06();
@@ -276,6 +283,8 @@ TEST_F(ManualRequest, CommandLine) {
     std::string out;  // expected start of the output
   } cases[] = {
       {"identify" + tcp, 0, "Boot ID: 54.101, Model= Vex324-SX R3.E723.5K22, Boot= 101, Segment=64\n"},
+      {"write" + tcp + " 15 0", 0, ""},
+      {"write" + tcp + " 15 0x1234", 0, ""},
       {"write" + tcp + " 16 0x0102 3", 0, ""},
       {"read" + tcp + " 16 2", 0, "0x0102 0x0003\n"},
       {"echo" + tcp + " 4660", 0, "0x1234\n"},
