@@ -37,13 +37,15 @@ DemoDevice::~DemoDevice() {
 }
 
 void DemoDevice::Stop() {
+  in_.Ports1.SimulatedPorts.clear();
+  pty_.clear();
+  port_ = -1;
   if (proc_.state() == QProcess::NotRunning) return;
   proc_.terminate();
   if (!proc_.waitForFinished(2000)) {
     proc_.kill();
     proc_.waitForFinished(2000);
   }
-  port_ = -1;
 }
 
 void DemoDevice::RestoreSettings() {
@@ -51,6 +53,10 @@ void DemoDevice::RestoreSettings() {
   in_.Ports1.ActivePage = page_;
   in_.Ports1.LabeledEdit30 = ip_;
   in_.Ports1.LabeledEdit31 = port_text_;
+  in_.Ports1.ComboBox1 = serialPort_;
+  in_.Ports1.ComboBox2 = baud_;
+  in_.Ports1.ComboBox3 = parity_;
+  in_.Ports1.LabeledEdit1 = serialNode_;
   saved_ = false;
 }
 
@@ -71,25 +77,29 @@ void DemoDevice::Start(const std::string& model) {
   if (in_.Ports1.ConnectPortChecked()) in_.Ports1.SetConnectPort(false);
   Stop();
   port_ = -1;
-  proc_.start(emulator_,
-              {"--model", QString::fromStdString(model), "--tcp", "0", "--bind", "127.0.0.1", "--demo"});
+  proc_.start(emulator_, {"--model", QString::fromStdString(model), "--tcp", "0", "--bind", "127.0.0.1",
+                          "--serial", "--baud", cBaudText[cBaudPos], "--demo"});
   if (!proc_.waitForStarted(5000))
     throw Exception("Unable to start the simulated device " + emulator_.toStdString() + ": " +
                     proc_.errorString().toStdString());
 
-  // the device names its port on a line "tcp 127.0.0.1:<port>"
+  // the device names its port on a line "tcp 127.0.0.1:<port>" and its serial line on a line
+  // "serial <pseudo-terminal> <rate> 8N1"
   const QDeadlineTimer deadline(5000);
   int port = -1;
-  while (port < 0) {
-    while (port < 0 && proc_.canReadLine()) {
+  std::string pty;
+  while (port < 0 || pty.empty()) {
+    while ((port < 0 || pty.empty()) && proc_.canReadLine()) {
       const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
       if (line.startsWith("tcp ")) {
         bool ok = false;
         port = line.section(':', -1).toInt(&ok);
         if (!ok || port <= 0 || port > 65535) port = -1;
+      } else if (line.startsWith("serial ")) {
+        pty = line.section(' ', 1, 1).toStdString();
       }
     }
-    if (port >= 0) break;
+    if (port >= 0 && !pty.empty()) break;
     if (proc_.state() == QProcess::NotRunning || deadline.hasExpired() ||
         !proc_.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
       const std::string why = QString::fromLocal8Bit(proc_.readAllStandardError()).trimmed().toStdString();
@@ -98,6 +108,7 @@ void DemoDevice::Start(const std::string& model) {
     }
   }
   port_ = port;
+  pty_ = pty;
   model_ = model;
   proc_.readAllStandardOutput();
   proc_.readAllStandardError();
@@ -106,14 +117,20 @@ void DemoDevice::Start(const std::string& model) {
     page_ = in_.Ports1.ActivePage;
     ip_ = in_.Ports1.LabeledEdit30;
     port_text_ = in_.Ports1.LabeledEdit31;
+    serialPort_ = in_.Ports1.ComboBox1;
+    baud_ = in_.Ports1.ComboBox2;
+    parity_ = in_.Ports1.ComboBox3;
+    serialNode_ = in_.Ports1.LabeledEdit1;
     saved_ = true;
   }
+  // detection finds the device on its serial line as on a USB adapter
+  in_.Ports1.SimulatedPorts = {pty};
   in_.Ports1.ActivePage = lpNetwork;
   in_.Ports1.LabeledEdit30 = "127.0.0.1";
   in_.Ports1.LabeledEdit31 = std::to_string(port);
   const int k = in_.Main1.PageIndex(page);
   if (k >= 0 && in_.Main1.Pages[static_cast<size_t>(k)].Visible) in_.Main1.ActivePage = k;
-  in_.Ports1.Mesaj("Demonstration device " + model + " on 127.0.0.1:" + std::to_string(port));
+  in_.Ports1.Mesaj("Demonstration device " + model + " on 127.0.0.1:" + std::to_string(port) + " and " + pty);
 }
 
 DemoView::DemoView(DemoDevice& demo, TMain1& main, QWidget* parent)
@@ -141,9 +158,11 @@ DemoView::DemoView(DemoDevice& demo, TMain1& main, QWidget* parent)
 void DemoView::Refresh() {
   const int k = models_->findText(QString::fromStdString(demo_.Model()));
   if (k >= 0) models_->setCurrentIndex(k);
-  info_->setText(demo_.Running() ? QString("Simulated %1 on 127.0.0.1:%2, node 1")
+  info_->setText(demo_.Running() ? QString("Simulated %1 on 127.0.0.1:%2, node 1,\nand on %3 at %4 baud 8n1")
                                        .arg(QString::fromStdString(demo_.Model()))
                                        .arg(demo_.Port())
+                                       .arg(QString::fromStdString(demo_.PtyPath()))
+                                       .arg(cBaudText[DemoDevice::cBaudPos])
                                  : QString("No simulated device is running"));
 }
 

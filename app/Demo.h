@@ -1,7 +1,10 @@
 // Demonstration mode: a simulated device (the vexemu program beside this one) runs as a child
-// process on a free local port, and the hub's "Network" page points at it. The operator picks
-// the simulated model in the small "Demonstration Device" window. The child ends with the program;
-// the link settings of the settings file are left as they were before the demonstration.
+// process on a free local port and on a pseudo-terminal, and the hub's "Network" page points at
+// it. The pseudo-terminal is listed among the discovered serial ports while the demonstration
+// runs, so "Detect Target" and "Auto Detection" find the device as they would find it on a USB
+// adapter. The operator picks the simulated model in the small "Demonstration Device" window.
+// The child ends with the program; the link settings of the settings file are left as they were
+// before the demonstration.
 #pragma once
 
 #include <QComboBox>
@@ -29,12 +32,14 @@ class DemoDevice {
   void Stop();
   bool Running() const { return proc_.state() != QProcess::NotRunning; }
   int Port() const { return port_; }
+  const std::string& PtyPath() const { return pty_; }  // its serial line
   const std::string& Model() const { return model_; }
   qint64 ProcessId() const { return proc_.processId(); }
 
   // Model keys of the simulated device with the main-window page of each.
   static const std::vector<std::pair<std::string, std::string>>& Models();
-  static QString DefaultEmulator();  // vexemu in this program's folder
+  static QString DefaultEmulator();   // vexemu in this program's folder
+  static constexpr int cBaudPos = 5;  // the serial line's rate: 38400, the first that detection tries
 
  private:
   void RestoreSettings();
@@ -43,10 +48,13 @@ class DemoDevice {
   QString emulator_;
   QProcess proc_;
   int port_ = -1;
+  std::string pty_;
   std::string model_;
-  // the hub's network settings before the demonstration
+  // the hub's link settings before the demonstration (detection changes the serial ones)
   TLinkPage page_;
   std::string ip_, port_text_;
+  std::string serialPort_, serialNode_;
+  int baud_ = 4, parity_ = 0;
   bool saved_ = false;
 };
 

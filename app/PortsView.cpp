@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -197,10 +198,11 @@ PortsView::PortsView(TPorts1& ports, TMain1& main, QWidget* parent)
     if (prevProcess_) prevProcess_();
   };
   Refresh();
-  resize(940, 540);
+  resize(sizeHint());  // the size its pages ask for
 }
 
 PortsView::~PortsView() {
+  for (const auto& [e, field] : bound_) ports_.FieldFocus.Remove(field);
   for (TControl& c : requests_)
     if (main_.ComNxt == &c) main_.ComNxt = nullptr;
   if (ports_.Console == this) ports_.SetConsole(nullptr);
@@ -234,6 +236,10 @@ QLineEdit* PortsView::BindEdit(std::string& field, const char* name, QWidget* pa
     if (!sync_) field = t.toStdString();
   });
   bound_.emplace_back(e, &field);
+  // a value refused by a range check moves the focus here
+  ports_.FieldFocus.Set(&field,
+                        {[e] { return e->isVisible() && e->isEnabled() && e->focusPolicy() != Qt::NoFocus; },
+                         [e] { e->setFocus(Qt::OtherFocusReason); }});
   return e;
 }
 
@@ -736,7 +742,23 @@ void PortsView::Place() {
   IToolWindow* m = main_.Tool("Main1");
   if (!m) return;
   const TBounds b = m->Bounds();
-  move(b.Left + b.Width + 5, b.Top);
+  tool_.MoveTo(b.Left + b.Width + 5, b.Top);
+}
+
+// The window is no dialog, so Return presses the default bit button of the 0x05 group here, as
+// a dialog presses its default button: while that button is on the page shown.
+void PortsView::keyPressEvent(QKeyEvent* e) {
+  if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+      (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && ports_.Default05 >= 0 &&
+      ports_.Default05 < 16) {
+    QPushButton* b = bits_[static_cast<size_t>(ports_.Default05)];
+    if (b->isVisible()) {
+      if (b->isEnabled()) b->click();
+      e->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(e);
 }
 
 void PortsView::showEvent(QShowEvent* e) {

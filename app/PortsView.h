@@ -101,6 +101,7 @@ class PortsView : public QWidget, public IConsole {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   class PortsTool : public QtToolWindow {

@@ -1,7 +1,11 @@
 #include "app/Program.h"
 
 #include <QCoreApplication>
+#include <QTimer>
+#include <QWindow>
 #include <exception>
+#include <functional>
+#include <utility>
 
 namespace vex {
 
@@ -34,15 +38,46 @@ void TProgram::StartDemo(const std::string& model, const QString& emulator) {
   demoView_->Refresh();
 }
 
+namespace {
+
+// Runs once when a window is first on the screen, placed by the window manager (its first expose).
+class FirstExpose : public QObject {
+ public:
+  FirstExpose(QWindow* w, std::function<void()> f) : QObject(w), f_(std::move(f)) {
+    w->installEventFilter(this);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Expose && static_cast<QWindow*>(o)->isExposed() && f_) {
+      // after the expose has been handled: the frame the window manager gave is known then
+      QTimer::singleShot(0, o, std::exchange(f_, nullptr));
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  std::function<void()> f_;
+};
+
+}  // namespace
+
 void TProgram::Show() {
   MainView& mainView = windows_->Main1();
   mainView.Refresh();
   mainView.show();
-  if (demoView_) {
-    const QRect r = mainView.frameGeometry();
-    demoView_->move(r.left(), r.bottom() + 5);
-    demoView_->show();
-  }
+  if (!demoView_ || demoView_->isVisible()) return;
+  // below the main window where the window manager put it
+  auto place = [this] {
+    if (!demoView_ || !windows_) return;
+    const TBounds b = windows_->Main1().Tool().Bounds();
+    QtToolWindow(demoView_.get()).MoveTo(b.Left, b.Top + b.Height + 5);
+    demoView_->show();  // the main window keeps the focus
+  };
+  QWindow* w = mainView.windowHandle();
+  if (w && !w->isExposed())
+    new FirstExpose(w, place);
+  else
+    place();
 }
 
 std::string TProgram::End() {

@@ -18,6 +18,8 @@ class QtToolWindow : public IToolWindow {
   void Show() override;
   void ShowModal() override;
   TBounds Bounds() const override;
+  // Moves the window to the place its rule gives where it fits wholly; otherwise just enough to
+  // lie wholly on the screen that holds the main window (shell/Placement).
   void MoveTo(int left, int top) override;
   QWidget* Widget() const { return w_; }
 

@@ -167,6 +167,9 @@ class TPorts1 {
   bool ConnectPortChecked() const;
   void SetConnectPort(bool on);
 
+  // Focus of the window's edit fields, keyed by the texts above and the groups' fields.
+  TFieldFocus FieldFocus;
+
   bool CheckBox1 = false;         // "Connect Port" ticked
   bool SettingsEnabled = true;    // the settings pages can be edited (not while the link is open)
   int ConnectWaitMs = 25000;      // longest wait for the TCP connection
@@ -184,6 +187,8 @@ class TPorts1 {
   // "Port:" list, rebuilt each time it is opened. FixedPorts, when set, replaces the discovery.
   std::vector<std::string> PortItems;
   std::vector<std::string> FixedPorts;
+  // Serial ports of a simulated device (demonstration mode), listed after the discovered ones.
+  std::vector<std::string> SimulatedPorts;
   TPortRoots PortRoots;
   void ComboBox1DropDown();
 
@@ -273,6 +278,7 @@ class TPorts1 {
                  const std::string& second, const std::vector<std::string>& shownValues);
 
   // ---- link settings (PortsLink.cpp) ----
+  int EditInt(const std::string& text, const char* caption, int mn, int mx);  // LbEdttoInt of a field
   void OpenSerial();
   void OpenNetwork();
   void CloseLink();

@@ -13,23 +13,6 @@ namespace vex {
 
 namespace {
 
-// An edit field of the settings pages as the range-limited conversions see it.
-class EditField : public ILabeledField {
- public:
-  EditField(std::string& text, std::string caption) : text_(text), caption_(std::move(caption)) {}
-  std::string Text() const override { return text_; }
-  std::string Caption() const override { return caption_; }
-
- private:
-  std::string& text_;
-  std::string caption_;
-};
-
-int EditInt(std::string& text, const char* caption, int mn, int mx) {
-  EditField f(text, caption);
-  return static_cast<int>(LbEdttoInt(f, mn, mx));
-}
-
 // A drop-down position read from the file; a position outside the list gives the default.
 int Position(const TIniValues& v, const char* key, int count, int def) {
   const auto it = v.find(key);
@@ -39,6 +22,13 @@ int Position(const TIniValues& v, const char* key, int count, int def) {
 }
 
 }  // namespace
+
+// An edit field of the window as the range-limited conversions see it: a refused value moves the
+// focus to the field's edit.
+int TPorts1::EditInt(const std::string& text, const char* caption, int mn, int mx) {
+  TextField f(text, caption, &FieldFocus);
+  return static_cast<int>(LbEdttoInt(f, mn, mx));
+}
 
 // ---- settings pages ------------------------------------------------------------
 
@@ -131,6 +121,8 @@ void TPorts1::SaveSettings() const {
 void TPorts1::ComboBox1DropDown() {
   Mesaj("Searcing COM ports");
   PortItems = FixedPorts.empty() ? ListUsbSerialPorts(PortRoots) : FixedPorts;
+  for (const auto& p : SimulatedPorts)
+    if (std::find(PortItems.begin(), PortItems.end(), p) == PortItems.end()) PortItems.push_back(p);
   if (PortItems.empty()) {
     PortItems = FallbackPorts(PortRoots);
     throw Exception(cNoPortsMsg);
@@ -195,7 +187,7 @@ void TPorts1::OpenNetwork() {
   ComBsy = false;
   Error("");
   try {
-    EditField ip(LabeledEdit30, "Target IP:");
+    TextField ip(LabeledEdit30, "Target IP:", &FieldFocus);
     LabeledEdit30 = InttoIPform(LbEdttoIpform(ip));
     const int port = EditInt(LabeledEdit31, "Target Port:", 1, 65535);
     ComNod = EditInt(LabeledEdit32, "Node ID:", 1, 31);
@@ -241,11 +233,11 @@ void TPorts1::CloseLink() {
   CheckBox1 = false;
   if (NetworkActive()) {
     SettingsEnabled = true;
-    Mesaj("Socket Closed");
     ClientSocket1.OnDisconnect = nullptr;  // closing on purpose is not a dropped link
     ClientSocket1.Close();
     NetOpn = false;
     Comm1.Close();
+    Mesaj("Socket Closed");  // after the close, so that the status describes the closed link
     return;
   }
   Comm1.Close();

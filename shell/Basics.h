@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -76,6 +78,49 @@ class PlainField : public ILabeledField {
   std::string text_, caption_;
   TColor color_ = clWindow;
   bool focusable_ = false, focused_ = false;
+};
+
+// The focus of a window's edit fields, for windows whose fields are texts of a core object: the
+// view hooks each text to its edit, so that a field refused by a range check takes the focus.
+// Without hooks (command line, tests without a window) no field can take it.
+class TFieldFocus {
+ public:
+  struct Hook {
+    std::function<bool()> CanFocus;  // the edit can take the focus and its window is visible
+    std::function<void()> SetFocus;
+  };
+  void Set(const std::string* field, Hook h) { hooks_[field] = std::move(h); }
+  void Remove(const std::string* field) { hooks_.erase(field); }
+  void Clear() { hooks_.clear(); }
+  bool CanFocus(const std::string* field) const {
+    const auto it = hooks_.find(field);
+    return it != hooks_.end() && it->second.CanFocus && it->second.CanFocus();
+  }
+  void SetFocus(const std::string* field) const {
+    const auto it = hooks_.find(field);
+    if (it != hooks_.end() && it->second.SetFocus) it->second.SetFocus();
+  }
+
+ private:
+  std::map<const std::string*, Hook> hooks_;
+};
+
+// A text of a core object read as a labelled field, with the focus of its window's edit.
+class TextField : public ILabeledField {
+ public:
+  TextField(const std::string& text, std::string caption, const TFieldFocus* focus = nullptr)
+      : text_(text), caption_(std::move(caption)), focus_(focus) {}
+  std::string Text() const override { return text_; }
+  std::string Caption() const override { return caption_; }
+  bool CanFocus() const override { return focus_ && focus_->CanFocus(&text_); }
+  void SetFocus() override {
+    if (focus_) focus_->SetFocus(&text_);
+  }
+
+ private:
+  const std::string& text_;
+  std::string caption_;
+  const TFieldFocus* focus_;
 };
 
 constexpr bool TT = true;

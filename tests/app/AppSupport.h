@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 #include <string>
@@ -15,13 +16,35 @@
 
 namespace vex::testing_app {
 
-// The application of the test run (offscreen platform unless a display is chosen).
+// Screens of the offscreen platform: a 1920 x 1080 monitor with a 1366 x 768 one on its right.
+inline constexpr const char* kOffscreenScreens = R"({
+  "windowFrameMargins": true,
+  "screens": [
+    {"name": "left", "x": 0, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "dpr": 1},
+    {"name": "right", "x": 1920, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96, "dpr": 1}
+  ]
+})";
+
+// The application of the test run (offscreen platform with the screens above unless a display
+// is chosen).
 inline VexApplication& App() {
   static int argc = 1;
   static char name[] = "test_app";
   static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static VexApplication* app = new VexApplication(argc, argv);
+  static VexApplication* app = [] {
+    QString file;  // read by the platform when the application starts
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+      file = QDir::tempPath() + "/vexsim-screens-" + QString::number(QCoreApplication::applicationPid()) +
+             ".json";
+      QFile f(file);
+      if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(kOffscreenScreens);
+      f.close();
+      qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + file).toLocal8Bit());
+    }
+    auto* a = new VexApplication(argc, argv);
+    if (!file.isEmpty()) QFile::remove(file);
+    return a;
+  }();
   return *app;
 }
 

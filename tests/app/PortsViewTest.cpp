@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QScreen>
 #include <QTextBlock>
 #include <filesystem>
 #include <memory>
@@ -352,6 +355,68 @@ TEST_F(PortsViewDeviceTest, BadInputsOfRequestsAreRefusedWithTheirMessage) {
   EXPECT_EQ(Reg(16), before);  // nothing written
 }
 
+// A refused value moves the keyboard focus to its field (from the box or button clicked), on the
+// settings pages and in the request groups alike.
+TEST_F(PortsViewDeviceTest, RangeErrorMovesTheFocusToTheField) {
+  view->show();
+  const struct {
+    int settingsPage;  // 0 "Comm/Usb", 1 "Network"
+    int consolePage;   // page of the request groups shown
+    const char* field;
+    const char* text;
+    const char* clicked;  // "" the "Connect Port" box, else a button
+    const char* message;
+  } cases[] = {
+      {1, 0, "LabeledEdit32", "32", "", "Node ID: Range Check, Valid Range:  [1 ~ 31]."},
+      {1, 0, "LabeledEdit33", "0", "", "Timeout (ms): Range Check, Valid Range:  [1 ~ 500]."},
+      {1, 0, "LabeledEdit30", "127.0.0", "", "Target IP: '127.0.0' is not a valid IP address"},
+      {0, 0, "LabeledEdit10", "99", "",
+       "Error /dev/vex-no-port : Timeout (ms): Range Check, Valid Range:  [1 ~ 50]."},
+      {0, 0, "LabeledEdit1", "$100", "",
+       "Error /dev/vex-no-port : Node ID: Range Check, Valid Range:  [0 ~ 255]."},
+      {1, 4, "LabeledEdit302", "124", "Send 0x03 Query",
+       "Quantity of Registers: Range Check, Valid Range:  [0 ~ 123]."},
+      {1, 3, "LabeledEdit502", "256", "Send 0x05 Query",
+       "Output Value: Range Check, Valid Range:  [0 ~ 255]."},
+      {1, 3, "LabeledEdit503", "4096", "5", "Register: Range Check, Valid Range:  [0 ~ 4095]."},
+      {1, 5, "LabeledEdit801", "-1", "Send 0x08 Query",
+       "Requested Value: Range Check, Valid Range:  [0 ~ 65535]."},
+  };
+  Edit("LabeledEdit301")->setText("0");
+  Edit("LabeledEdit501")->setText("16");
+  Edit("LabeledEdit502")->setText("1");
+  view->PortBox()->setEditText("/dev/vex-no-port");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    view->SettingsPages()->setCurrentIndex(c.settingsPage);
+    view->ConsolePages()->setCurrentIndex(c.consolePage);
+    Spin(5);
+    QLineEdit* field = Edit(c.field);
+    const QString was = field->text();
+    field->setText(c.text);
+    QAbstractButton* clicked = *c.clicked ? static_cast<QAbstractButton*>(view->ButtonNamed(c.clicked))
+                                          : static_cast<QAbstractButton*>(view->ConnectBox());
+    ASSERT_NE(clicked, nullptr);
+    clicked->setFocus();  // a click gives the focus to what was clicked
+    clicked->click();
+    EXPECT_EQ(view->ConsoleField(TConsoleText::LastError)->text().toStdString(), c.message);
+    EXPECT_EQ(view->focusWidget(), field)
+        << "focus on "
+        << (view->focusWidget() ? view->focusWidget()->objectName().toStdString() : std::string("nothing"));
+    EXPECT_FALSE(view->ConnectBox()->isChecked());
+    field->setText(was);
+  }
+  // a field of a page not shown cannot take the focus: it stays where it was
+  view->ConsolePages()->setCurrentIndex(0);
+  Edit("LabeledEdit302")->setText("124");
+  view->ConnectBox()->setFocus();
+  view->ButtonNamed("Send 0x03 Query")->click();
+  EXPECT_EQ(view->ConsoleField(TConsoleText::LastError)->text().toStdString(),
+            "Quantity of Registers: Range Check, Valid Range:  [0 ~ 123].");
+  EXPECT_EQ(view->focusWidget(), view->ConnectBox());
+  view->hide();
+}
+
 TEST_F(PortsViewDeviceTest, WritesAndEchoReachTheDeviceThroughTheWindow) {
   view->ConnectBox()->click();
   ASSERT_TRUE(Ports().ConnectPortChecked()) << Ports().Text(TConsoleText::LastError);
@@ -473,6 +538,46 @@ TEST_F(PortsViewTest, BitButtonsChooseTheOutputAddress) {
             "Register: Range Check, Valid Range:  [0 ~ 4095].");
 }
 
+// The window is no dialog, yet Return presses the 0x05 group's default bit button, as the button
+// drawn as default promises: while the group is shown and an address is readable.
+TEST_F(PortsViewTest, ReturnPressesTheDefaultBitButton) {
+  view->show();
+  const struct {
+    const char* name;
+    int page;  // console page shown
+    const char* focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* reg;      // "Register:"
+    const char* address;  // "Output Address:" typed
+    const char* after;    // "Output Address:" after the key
+  } cases[] = {
+      {"Return in the address", 3, "LabeledEdit501", Qt::Key_Return, Qt::NoModifier, "2", "5", "0x0025"},
+      {"Enter of the keypad", 3, "LabeledEdit501", Qt::Key_Enter, Qt::KeypadModifier, "", "19", "0x0013"},
+      {"Return in Register:", 3, "LabeledEdit503", Qt::Key_Return, Qt::NoModifier, "3", "0x0021", "0x0031"},
+      {"Return in Output Value:", 3, "LabeledEdit502", Qt::Key_Return, Qt::NoModifier, "", "255", "0x00FF"},
+      {"another page shown", 0, "LabeledEdit4", Qt::Key_Return, Qt::NoModifier, "2", "5", "5"},
+      {"unreadable address: no default", 3, "LabeledEdit501", Qt::Key_Return, Qt::NoModifier, "2", "zz",
+       "zz"},
+      {"Shift+Return", 3, "LabeledEdit501", Qt::Key_Return, Qt::ShiftModifier, "2", "5", "5"},
+  };
+  QLineEdit* address = Edit("LabeledEdit501");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    view->ConsolePages()->setCurrentIndex(c.page);
+    Edit("LabeledEdit503")->setText(c.reg);
+    address->setText(c.address);
+    Spin(5);
+    QLineEdit* focus = Edit(c.focus);
+    focus->setFocus();
+    QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers);
+    QApplication::sendEvent(focus, &press);
+    EXPECT_EQ(address->text().toStdString(), c.after);
+    EXPECT_EQ(Ports().Group(TTestGroup::WriteCoil).First, c.after);
+  }
+  view->hide();
+}
+
 TEST_F(PortsViewTest, PortListIsRebuiltWhenOpened) {
   Ports().FixedPorts = {"/dev/ttyUSB3", "/dev/ttyACM0"};
   view->PortBox()->setEditText("/dev/ttyUSB9");
@@ -498,27 +603,45 @@ TEST_F(PortsViewTest, PortListIsRebuiltWhenOpened) {
   EXPECT_EQ(Ports().ComboBox1, view->PortBox()->itemText(1).toStdString());
 }
 
-TEST_F(PortsViewTest, PlacesItselfBesideTheMainWindow) {
+// Shown, the window goes beside the main window where it fits wholly; otherwise it is moved just
+// enough to lie wholly on the screen that holds the main window (the test screens: 1920 x 1080
+// with 1366 x 768 on its right).
+TEST_F(PortsViewTest, PlacesItselfBesideTheMainWindowOnItsScreen) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() != 2 || screens[1]->geometry() != QRect(1920, 0, 1366, 768))
+    GTEST_SKIP() << "the cases are laid out for the test screens of the offscreen platform";
   QWidget mainWin(nullptr, Qt::Window);
+  mainWin.setObjectName("Main1");
   QtToolWindow mainTool(&mainWin);
   in->Main1.SetTool("Main1", &mainTool);
-  mainWin.setGeometry(120, 60, 400, 300);
-  mainWin.show();
-  Spin(10);
-  in->Main1.PortSettingsClick();  // "Port Settings"
-  Spin(10);
-  EXPECT_TRUE(view->isVisible());
-  const QRect m = mainWin.frameGeometry();
-  EXPECT_EQ(view->frameGeometry().topLeft(), QPoint(m.left() + m.width() + 5, m.top()));
-  // shown again after being moved and hidden: back beside the main window
-  view->hide();
-  view->move(10, 400);
-  mainWin.move(30, 40);
-  Spin(10);
-  view->Tool().Show();
-  Spin(10);
-  const QRect m2 = mainWin.frameGeometry();
-  EXPECT_EQ(view->frameGeometry().topLeft(), QPoint(m2.left() + m2.width() + 5, m2.top()));
+  const struct {
+    const char* name;
+    QPoint main;  // the main window, 400 x 300
+    bool movedLeft, movedUp;
+  } cases[] = {{"fits beside", {120, 60}, false, false},
+               {"fits beside again after a move", {30, 40}, false, false},
+               {"past the right edge", {1000, 60}, true, false},
+               {"on the second screen", {1950, 60}, true, false},
+               {"low on the second screen", {1950, 500}, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    view->hide();
+    view->move(10, 400);
+    mainWin.setGeometry(QRect(c.main, QSize(400, 300)));
+    mainWin.show();
+    Spin(10);
+    in->Main1.PortSettingsClick();  // "Port Settings"
+    Spin(10);
+    ASSERT_TRUE(view->isVisible());
+    const QRect m = mainWin.frameGeometry();
+    const QRect p = view->frameGeometry();
+    QScreen* screen = QGuiApplication::screenAt(m.center());
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    EXPECT_TRUE(area.contains(p)) << "wholly on the main window's screen";
+    EXPECT_EQ(p.left(), c.movedLeft ? area.right() + 1 - p.width() : m.left() + m.width() + 5);
+    EXPECT_EQ(p.top(), c.movedUp ? area.bottom() + 1 - p.height() : m.top());
+  }
   view->hide();
   in->Main1.SetTool("Main1", nullptr);
 }
@@ -592,6 +715,7 @@ TEST(PortsViewInProgram, TheProgramsPortSettingsWindow) {
     ASSERT_TRUE(ports.isVisible());
     const QRect m = mainView.frameGeometry();
     EXPECT_EQ(ports.frameGeometry().topLeft(), QPoint(m.left() + m.width() + 5, m.top()));
+    EXPECT_TRUE(QGuiApplication::screenAt(m.center())->availableGeometry().contains(ports.frameGeometry()));
 
     // an unhandled failure: red in the window and, after an idle pass, in both status bars
     in.Main1.ApplicationEvents1Exception("Result CRC mismatch");

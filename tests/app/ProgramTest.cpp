@@ -9,6 +9,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -108,6 +109,108 @@ TEST_F(ProgramTest, DemoDeviceIsIdentifiedAndReadThroughTheWindows) {
   SaveShot(PortsWin(), "program-manual-read");
   SaveShot(MainWin(), "program-main");
   SaveScreen("program-screen");
+}
+
+// Demonstration mode end to end: the simulated device also serves a serial line, listed among the
+// discovered ports while the demonstration runs, so "Detect Target" of the main window and "Auto
+// Detection" of the hub's window find it as on a USB adapter; the demonstration window sits below
+// the main window; the settings file keeps the link settings from before the demonstration.
+TEST_F(ProgramTest, DemonstrationDeviceIsDetectedOnItsSerialLine) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  Ports().PortRoots = {(dir / "dev").string(), (dir / "sys").string()};  // no USB adapter here
+  Ports().ComboBox1 = "/dev/ttyUSB7";
+  program->StartDemo("vex324", QString::fromStdString(emulator));
+  program->Show();
+  Spin(50);
+  ASSERT_NE(program->DemoWindow(), nullptr);
+  ASSERT_TRUE(program->DemoWindow()->isVisible());
+  const QRect m = MainWin().frameGeometry();
+  EXPECT_EQ(program->DemoWindow()->frameGeometry().topLeft(), QPoint(m.left(), m.top() + m.height() + 5));
+  EXPECT_TRUE(
+      program->DemoWindow()->Info()->text().contains(QString::fromStdString(program->Demo()->PtyPath())));
+
+  const struct {
+    const char* model;  // "" the device as started
+    bool mainButton;    // "Detect Target" of the main window, else "Auto Detection"
+    const char* page;
+    int botMod;
+  } cases[] = {
+      {"", true, "Vex324", 0x54}, {"tord48", false, "Tord48", 0x6E}, {"vex215", true, "Vex216", 0x16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(*c.model ? c.model : "vex324");
+    if (*c.model) {
+      program->StartDemo(c.model, QString::fromStdString(emulator));
+      Spin(20);
+    }
+    const std::string pty = program->Demo()->PtyPath();
+    ASSERT_FALSE(pty.empty());
+    MainWin().PageControl()->setCurrentIndex(Main().AboutPage());
+    if (c.mainButton)
+      MainWin().Button(Main().DetectTarget)->click();
+    else
+      PortsWin().ButtonNamed("Auto Detection")->click();
+    IdlePass();
+    EXPECT_EQ(Ports().Text(TConsoleText::LastError), "");
+    EXPECT_TRUE(PortsWin().isVisible());
+    EXPECT_EQ(Ports().ComboBox1, pty) << "found on the demonstration's serial line";
+    EXPECT_EQ(Ports().BotMod, c.botMod);
+    EXPECT_NE(std::find(Ports().PortItems.begin(), Ports().PortItems.end(), pty), Ports().PortItems.end());
+    EXPECT_EQ(PortsWin().PortBox()->findText(QString::fromStdString(pty)), 0)
+        << "listed as a discovered port";
+    EXPECT_NE(std::find(Ports().LogLines.begin(), Ports().LogLines.end(), "Target Found..."),
+              Ports().LogLines.end());
+    EXPECT_EQ(MainWin().PageControl()->tabText(MainWin().PageControl()->currentIndex()).toStdString(),
+              c.page);
+  }
+  SaveShot(PortsWin(), "program-demo-detected");
+
+  // without the demonstration the port is gone from the list, and the settings are those from before
+  EXPECT_EQ(program->End(), "");
+  EXPECT_TRUE(Ports().SimulatedPorts.empty());
+  TPorts1 saved;
+  saved.IniPath = (dir / "vexsim.ini").string();
+  saved.LoadSettings();
+  EXPECT_EQ(saved.ComboBox1, "/dev/ttyUSB7");
+  EXPECT_EQ(saved.ComboBox2, 4);
+  EXPECT_EQ(saved.LabeledEdit1, "$EE");
+}
+
+// The demonstration as its user sees it: the main window, the demonstration window below it and,
+// after "Detect Target", "Port Settings & Diagnostics"; every window wholly on the screen. Under a
+// real display (scripts/render-windows.sh) the whole screen is saved per screen size.
+TEST_F(ProgramTest, DemonstrationWindowsStayWhollyOnTheScreen) {
+  if (!fs::exists(emulator)) GTEST_SKIP() << "vexemu is not built in " << VEX_BINARY_DIR;
+  Ports().PortRoots = {(dir / "dev").string(), (dir / "sys").string()};
+  program->StartDemo("vex324", QString::fromStdString(emulator));
+  program->Show();
+  Spin(300);  // the window manager places the main window, then the demonstration window follows
+  QScreen* screen = QGuiApplication::primaryScreen();
+  ASSERT_NE(screen, nullptr);
+  const QRect area = screen->availableGeometry();
+  const std::string size =
+      std::to_string(screen->size().width()) + "x" + std::to_string(screen->size().height());
+  auto onScreen = [&](QWidget& w, const char* what) {
+    EXPECT_TRUE(w.isVisible()) << what;
+    EXPECT_TRUE(area.contains(w.frameGeometry()))
+        << what << " at " << w.frameGeometry().x() << "," << w.frameGeometry().y() << " "
+        << w.frameGeometry().width() << "x" << w.frameGeometry().height() << " on " << size;
+  };
+  onScreen(MainWin(), "main window");
+  onScreen(*program->DemoWindow(), "demonstration window");
+  SaveScreen("screen-" + size + "-demo");
+
+  MainWin().Button(Main().DetectTarget)->click();
+  IdlePass();
+  Spin(300);
+  EXPECT_EQ(Ports().Text(TConsoleText::LastError), "");
+  EXPECT_EQ(Ports().ComboBox1, program->Demo()->PtyPath());
+  onScreen(MainWin(), "main window");
+  onScreen(PortsWin(), "Port Settings & Diagnostics");
+  onScreen(*program->DemoWindow(), "demonstration window");
+  SaveScreen("screen-" + size + "-detected");
+  SaveShot(PortsWin(), "program-ports-detected");
+  SaveShot(MainWin(), "program-main-detected");
+  PortsWin().hide();
 }
 
 TEST_F(ProgramTest, IdleProgramWithAnOpenEchoedLinkStaysQuiet) {

@@ -39,6 +39,8 @@ struct ShowCase {
   std::vector<std::string> lines;
 };
 
+void PrintTo(const ShowCase& c, std::ostream* os) { *os << c.name; }
+
 class ShowEventTest : public ::testing::TestWithParam<ShowCase> {};
 
 TEST_P(ShowEventTest, AddsTheExpectedLines) {

@@ -57,6 +57,7 @@ inline unsigned TrnOf(const ByteStr& frame) {
 class FakeSlave {
  public:
   enum class Kind { Serial, Tcp };
+  friend void PrintTo(Kind k, std::ostream* os) { *os << (k == Kind::Tcp ? "Tcp" : "Serial"); }
 
   explicit FakeSlave(Kind k) : kind_(k) {
     if (k == Kind::Serial) {

@@ -80,7 +80,7 @@ class TcpTest : public LinkBase {
 };
 
 INSTANTIATE_TEST_SUITE_P(Both, LinkTest, ::testing::Values(Kind::Serial, Kind::Tcp),
-                         [](const auto& i) { return i.param == Kind::Tcp ? "Tcp" : "Serial"; });
+                         ::testing::PrintToStringParamName());
 
 // ---- typed operations: request bytes and unpacked results ----
 

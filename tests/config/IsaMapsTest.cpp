@@ -1,5 +1,6 @@
 // The ISA-18.1 sequence configurator driven as its window would drive it.
 #include "config/IsaMaps.h"
+#include "tests/CaseName.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,8 @@ struct LineCase {
   std::string line;  // of input 01
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) { *os << testing_names::CaseName(c.what); }
+
 class ChannelLineTest : public IsaMapsTest, public ::testing::WithParamInterface<LineCase> {};
 
 TEST_P(ChannelLineTest, DescribesTheSequence) {
@@ -130,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  e.HrnBtn = 0;
                                },
                                "01 = R-01-02-08-11 = R1ANS.DSSN.RSSNM.R1AN"}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    ::testing::PrintToStringParamName());
 
 TEST_F(IsaMapsTest, DerivedOptionsFollowTheFields) {
   SetUpModel(TVexModel::Vex324, 8);
@@ -251,6 +254,8 @@ struct EnableCase {
   bool e[9];
 };
 
+void PrintTo(const EnableCase& c, std::ostream* os) { *os << testing_names::CaseName(c.what); }
+
 class EnablingTest : public IsaMapsTest, public ::testing::WithParamInterface<EnableCase> {};
 
 TEST_P(EnablingTest, ListsFollowTheColours) {
@@ -307,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {true, true, true, true, true, true, true, false, false}},
         EnableCase{
             "momentary lit", 1, 2, 0, 1, false, {true, true, true, true, true, false, true, true, true}}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    ::testing::PrintToStringParamName());
 
 TEST_F(IsaMapsTest, HornBuzzerFollowsToggleSilence) {
   SetUpModel(TVexModel::Vex924, 0);
@@ -330,6 +335,11 @@ struct OptCase {
   const char* text;
   const char* message;
 };
+
+void PrintTo(const OptCase& c, std::ostream* os) {
+  const char* const fields[] = {"AlmTim", "RngTim", "DimBrg", "DimLev", "DimTim", "GraChn", "GrbChn"};
+  *os << (c.field >= 0 && c.field < edCount ? fields[c.field] : "Field") << testing_names::CaseName(c.text);
+}
 
 class ReadOptTest : public IsaMapsTest, public ::testing::WithParamInterface<OptCase> {};
 
@@ -362,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OptCase{edGraChn, "9", "Group-A: Range Check, Valid Range:  [0 ~ 8]."},
                       OptCase{edGrbChn, "",
                               "Group-B: '' is not a valid integer value, Valid Range:  [0 ~ 8]."}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    ::testing::PrintToStringParamName());
 
 TEST_F(IsaMapsTest, BadDelayIsNamedByItsLabel) {
   SetUpModel(TVexModel::Vex324, 8);
@@ -696,6 +706,8 @@ struct TripCase {
   uint16_t tstMask;  // TstBtn bits whose boxes are enabled
 };
 
+void PrintTo(const TripCase& c, std::ostream* os) { *os << VexModelInfo(c.model).name << "_app" << c.app; }
+
 class RecordTrip : public IsaMapsTest, public ::testing::WithParamInterface<TripCase> {};
 
 TEST_P(RecordTrip, KeepsWhatTheRecordHolds) {
@@ -789,10 +801,7 @@ INSTANTIATE_TEST_SUITE_P(Models, RecordTrip,
                                            TripCase{TVexModel::Vex308, 1, 16, false, 0, false, 0, 0x07},
                                            TripCase{TVexModel::Vex316, 17, 16, false, 0xFFFF, false, 0,
                                                     0xDF}),
-                         [](const auto& info) {
-                           return std::string(VexModelInfo(info.param.model).name) + "_app" +
-                                  std::to_string(info.param.app);
-                         });
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace vex
@@ -807,6 +816,8 @@ struct SetupCase {
   int inputs, colours;
   bool comDia, virLck, inversion, dimmer, delays;
 };
+
+void PrintTo(const SetupCase& c, std::ostream* os) { *os << VexModelInfo(c.model).name << "_app" << c.app; }
 
 class SetupTest : public ::testing::TestWithParam<SetupCase> {};
 
@@ -854,9 +865,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SetupCase{TVexModel::Vex308, 40, 8, 3, true, false, false, false, false},
                       SetupCase{TVexModel::Vex316, 17, 16, 3, true, false, true, false, false},
                       SetupCase{TVexModel::Vex215, 0, 16, 3, false, false, false, false, false}),
-    [](const auto& info) {
-      return std::string(VexModelInfo(info.param.model).name) + "_app" + std::to_string(info.param.app);
-    });
+    ::testing::PrintToStringParamName());
 
 TEST(IsaFocus, HiddenWindowKeepsTheFocusWhereItWas) {
   TIsaMaps1 isa;

@@ -142,6 +142,10 @@ struct LayoutCase {
   int tmoReg, stateReg, statusReg, statusCount;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+  *os << VexModelInfo(c.model).name << "Edition" << c.appSof;
+}
+
 class LayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(LayoutTest, ChoosesRecordsAndAddresses) {
@@ -185,7 +189,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LayoutCase{TVexModel::Vex316, 8, false, 0, true, 18, 35, 32, 9},
                       LayoutCase{TVexModel::Vex215, 0, false, 0, true, 18, 35, 32, 6},
                       LayoutCase{TVexModel::Vex733, 0, false, 0, false, 18, 51, 48, 25},
-                      LayoutCase{TVexModel::Vex748, 0, false, 0, false, 18, 51, 48, 7}));
+                      LayoutCase{TVexModel::Vex748, 0, false, 0, false, 18, 51, 48, 7}),
+    ::testing::PrintToStringParamName());
 
 TEST(Models, ByNameAndFirmwareId) {
   EXPECT_EQ(ModelByName("vex324"), TVexModel::Vex324);

@@ -42,6 +42,8 @@ struct Case {
   int edition;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.key << "_app" << c.edition; }
+
 class SequenceLink : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SequenceLink, WriteStoreAndReadBack) {
@@ -79,11 +81,12 @@ TEST_P(SequenceLink, WriteStoreAndReadBack) {
   EXPECT_EQ(other.Eep.RngTim, 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Models, SequenceLink,
-    ::testing::Values(Case{"vex324", TVexModel::Vex324, 8}, Case{"vex324", TVexModel::Vex324, 4},
-                      Case{"vex936", TVexModel::Vex936, 8}, Case{"vex216", TVexModel::Vex216, 8}),
-    [](const auto& info) { return std::string(info.param.key) + "_" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Models, SequenceLink,
+                         ::testing::Values(Case{"vex324", TVexModel::Vex324, 8},
+                                           Case{"vex324", TVexModel::Vex324, 4},
+                                           Case{"vex936", TVexModel::Vex936, 8},
+                                           Case{"vex216", TVexModel::Vex216, 8}),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace vex

@@ -180,6 +180,8 @@ struct SizeCase {
   std::vector<TRead> sequence;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.name; }
+
 class ReadSizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ReadSizes, SequenceRequests) {
@@ -216,6 +218,8 @@ struct TripCase {
   int edition;
   TVexModel model;
 };
+
+void PrintTo(const TripCase& c, std::ostream* os) { *os << c.name; }
 
 class RoundTrip : public ::testing::TestWithParam<TripCase> {};
 
@@ -312,6 +316,8 @@ struct RefuseCase {
   const char* text;
   const char* message;  // part of the error
 };
+
+void PrintTo(const RefuseCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteRefused : public ::testing::TestWithParam<RefuseCase> {};
 

@@ -46,6 +46,12 @@ struct BootCase {
   int seg;
   uint16_t ver;
 };
+
+void PrintTo(const BootCase& c, std::ostream* os) {
+  *os << c.key;
+  if (c.bootRev >= 0) *os << "Boot" << c.bootRev;
+  *os << "Segment" << c.seg;
+}
 const BootCase kBoot[] = {
     {"vex324", -1, 64, 0x0554},
     {"vex308", 20, 32, 0x1458},
@@ -96,7 +102,8 @@ TEST_P(EmuBootTest, CorruptedImageEndsInCrcMismatchAndStaysInTheBootloader) {
   EXPECT_EQ(m.Reg(1), c.ver);
 }
 
-INSTANTIATE_TEST_SUITE_P(Segments, EmuBootTest, ::testing::ValuesIn(kBoot));
+INSTANTIATE_TEST_SUITE_P(Segments, EmuBootTest, ::testing::ValuesIn(kBoot),
+                         ::testing::PrintToStringParamName());
 
 // "Fw Upload" may bring another edition; the screens then choose their registers by the
 // new application identifier, so the device answers in the new edition's layout.

@@ -134,6 +134,12 @@ struct CfgCase {
   uint16_t value;
 };
 
+void PrintTo(const CfgCase& c, std::ostream* os) {
+  *os << c.key;
+  if (c.edition >= 0) *os << "Edition" << c.edition;
+  *os << "Register" << c.reg;
+}
+
 const CfgCase kCfgs[] = {
     {"vex324", -1, 16, 77},
     {"vex324", -1, 128 + 79, 0x0F0F},
@@ -180,7 +186,8 @@ TEST_P(EmuConfigTest, EditStoreRestartReadBack) {
   EXPECT_EQ(m.Reg(sta) & 7, cTstGod);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, EmuConfigTest, ::testing::ValuesIn(kCfgs));
+INSTANTIATE_TEST_SUITE_P(Models, EmuConfigTest, ::testing::ValuesIn(kCfgs),
+                         ::testing::PrintToStringParamName());
 
 TEST(EmuConfiguration, ProtectedCommandsNeedTheEnableWordJustBefore) {
   auto d = MakeDevice(ModelFor("vex324"));

@@ -368,7 +368,8 @@ INSTANTIATE_TEST_SUITE_P(Options, IsaTestButton,
                          ::testing::Values(TestButtonCase{0, false, false, false},
                                            TestButtonCase{cTstBuzzer, true, false, false},
                                            TestButtonCase{cTstOut1, false, true, false},
-                                           TestButtonCase{cTstOut1 | cTstOut2, false, true, true}));
+                                           TestButtonCase{cTstOut1 | cTstOut2, false, true, true}),
+                         [](const auto& i) { return "TstBtn" + std::to_string(i.param.tstBtn); });
 
 TEST(IsaEngine, LampTestEndsWhenTheKeyIsNoLongerRepeated) {
   Rig r(ConfigFor(Kind::ManualReset));

@@ -175,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, IsaRecordTrip,
                                            TripCase{142, 0xFFFFFFFF, true, 0, false},
                                            TripCase{148, 0xFFFFFFFF, true, 0xFFFFFF, false},
                                            TripCase{160, 0xFFFFFFFF, true, 0xFFFFFF, true},
-                                           TripCase{210, 0xFFFFFFFFF, true, 0, false}));
+                                           TripCase{210, 0xFFFFFFFFF, true, 0, false}),
+                         [](const auto& i) { return "Bytes" + std::to_string(i.param.bytes); });
 
 TEST(IsaRecord, FixedSequenceFollowsHornAndBellSelection) {
   const IsaConfig c = FixedConfig(16, 0x0003, 0x0104);

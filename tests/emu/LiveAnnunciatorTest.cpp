@@ -105,7 +105,11 @@ TEST_P(LiveModel, AlarmAcknowledgeRingbackResetInTheStatusRecord) {
   for (int w = Onn; w <= Blu && 4 + 11 * g + w < m.words; ++w) EXPECT_EQ(word(s, Word(w)), 0) << "word " << w;
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, LiveModel, ::testing::ValuesIn(kModels));
+INSTANTIATE_TEST_SUITE_P(Models, LiveModel, ::testing::ValuesIn(kModels), [](const auto& i) {
+  const ModelCase& m = i.param;
+  return std::string(m.model) + (m.edition >= 0 ? "Edition" + std::to_string(m.edition) : "") + "Input" +
+         std::to_string(m.input);
+});
 
 TEST(LiveAnnunciator, EventsAreNumberedAndCarryTheDeviceClock) {
   Rig r("vex324");
@@ -273,7 +277,9 @@ TEST_P(LiveFamily, RecordsAt32And48ShowTheSameInput) {
   EXPECT_NE(r.Write(33, {0}), 0) << "the status records are read only";
 }
 
-INSTANTIATE_TEST_SUITE_P(Editions, LiveFamily, ::testing::ValuesIn(kFamily));
+INSTANTIATE_TEST_SUITE_P(Editions, LiveFamily, ::testing::ValuesIn(kFamily), [](const auto& i) {
+  return std::string(i.param.model) + "Edition" + std::to_string(i.param.edition);
+});
 
 // On sequence firmware the legacy record's horn and bell selections come from the First
 // Alarm outputs of the sequence record.
@@ -570,6 +576,8 @@ struct SetCase {
   bool ok;
 };
 
+void PrintTo(const SetCase& c, std::ostream* os) { *os << "Register" << c.reg << "Value" << c.value; }
+
 class LiveSetPoint : public ::testing::TestWithParam<SetCase> {};
 
 TEST_P(LiveSetPoint, WritesWithinTheRangeOnly) {
@@ -586,7 +594,8 @@ INSTANTIATE_TEST_SUITE_P(Ranges, LiveSetPoint,
                                            SetCase{1536, 3899, false}, SetCase{1536, 4201, false},
                                            SetCase{1537, 300, true}, SetCase{1537, 301, false},
                                            SetCase{1538, 100, true}, SetCase{1538, 101, false},
-                                           SetCase{1539, 10000, true}, SetCase{1539, 10001, false}));
+                                           SetCase{1539, 10000, true}, SetCase{1539, 10001, false}),
+                         ::testing::PrintToStringParamName());
 
 TEST(LiveAnnunciator, AnalogValuesFollowInputsAndSetPoints) {
   Rig r("vex316", 17);

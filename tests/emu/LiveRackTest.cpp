@@ -98,7 +98,8 @@ TEST_P(LiveModule, LampTestAndClockFlags) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, LiveModule,
-                         ::testing::Values(ModuleCase{"tord48", 7}, ModuleCase{"vald3", 25}));
+                         ::testing::Values(ModuleCase{"tord48", 7}, ModuleCase{"vald3", 25}),
+                         [](const auto& i) { return std::string(i.param.model); });
 
 struct StreamCase {
   const char* name;

@@ -10,6 +10,7 @@ namespace vex::emu::test {
 namespace {
 
 enum class Via { Tcp, Serial };
+void PrintTo(Via v, std::ostream* os) { *os << (v == Via::Tcp ? "Tcp" : "Serial"); }
 
 struct Link {
   std::unique_ptr<EmuServer> emu;
@@ -268,7 +269,7 @@ TEST_P(HubTest, ProductionRunNumbersAndDatesANewBoard) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, HubTest, ::testing::Values(Via::Tcp, Via::Serial),
-                         [](const auto& i) { return i.param == Via::Tcp ? "Tcp" : "Serial"; });
+                         ::testing::PrintToStringParamName());
 
 struct HubFault {
   const char* fault;

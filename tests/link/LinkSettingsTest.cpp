@@ -358,10 +358,11 @@ TEST_F(LinkSettings, NetworkConnectsWithNormalisedAddress) {
   p_.SetConnectPort(false);
   EXPECT_FALSE(p_.NetOpn);
   EXPECT_TRUE(p_.SettingsEnabled);
-  // the message is given just before the socket closes
-  EXPECT_EQ(p_.Text(TConsoleText::Status),
-            "127.0.0.1:" + std::to_string(l.Port()) + ", Id=1, Online, Socket Closed");
+  // the status describes the closed link, never "Online"
   EXPECT_FALSE(p_.ClientSocket1.Active());
+  EXPECT_EQ(p_.Text(TConsoleText::Status),
+            "127.0.0.1:" + std::to_string(l.Port()) + ", Id=1, Offline, Socket Closed");
+  EXPECT_EQ(p_.LogLines.back(), "Socket Closed");
 }
 
 TEST_F(LinkSettings, NetworkRangeErrorsKeepTheLinkClosed) {

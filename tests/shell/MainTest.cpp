@@ -149,6 +149,8 @@ struct ModeCase {
   const char* modeText;
 };
 
+void PrintTo(const ModeCase& c, std::ostream* os) { *os << c.name; }
+
 class AccessModeTest : public MainTest, public ::testing::WithParamInterface<ModeCase> {};
 
 TEST_P(AccessModeTest, ModesFromStoreAndPath) {
