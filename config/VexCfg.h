@@ -54,6 +54,9 @@ struct TCfgMember {
 const std::vector<TCfgMember>& CfgMembers();  // in the program's start-up order
 const TCfgMember& CfgMember(TVexModel m);
 
+// A file dialog of an editor (title, filter, extension, first folder, file name).
+using TCfgFileDialog = TFileDialog;
+
 class ICfgDialogs {
  public:
   virtual ~ICfgDialogs() = default;

@@ -187,12 +187,14 @@ TEST(Loader, SpoiltImageLeavesTheBoardInItsBootloaderAndTheNextUploadSucceeds) {
   r.Mixer1.Map[r.Mixer1.AppBeg + 100] ^= 0x10;
   EXPECT_EQ(MessageOf([&] { r.Loader1.Upload(r.Image(), 0x80, true); }), "Unable to locate application");
   EXPECT_EQ(r.BoardState(), -2);
+  // the log keeps its last 500 lines only: look at each upload's own lines
+  r.Ports1.LogLines.clear();
   r.Mixer1.Map[r.Mixer1.AppBeg + 100] = good;
   r.Loader1.Upload(r.Image(), 0x80, true);
   EXPECT_EQ(r.Loader1.Err, "");
   EXPECT_EQ(r.BoardState(), 0);
   EXPECT_EQ(r.Ports1.AppReg, 0x0654);
-  EXPECT_EQ(r.Logged("Target Resetting..."), 1);
+  EXPECT_EQ(r.Logged("Target Resetting..."), 0) << "a board left in its bootloader is not restarted";
 }
 
 // A tool that does not wait for the boot test to start the application looks too early.
