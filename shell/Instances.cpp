@@ -65,6 +65,9 @@ TInstances::TInstances(const TStartInfo& start, const ISettingsStore& store, IDe
       }
   Mixer1.SegSizOf = [this] { return static_cast<uint32_t>(std::max(Ports1.SegSiz, 0)); };
   Vex316sim1.Inspector = &Vex316desk1;
+  // the rack modules' production run sets the module clock through its screen's "Sync Time"
+  Vex733prod1.SyncTime = [this] { Vex733sim1.Button99Click(); };
+  Vex748prod1.SyncTime = [this] { Vex748sim1.Button99Click(); };
   for (TVexSim* s : Simulators()) Main1.SetTool(s->Name, &s->Tool());
   for (TRackSim* s : {static_cast<TRackSim*>(&Vex748sim1), static_cast<TRackSim*>(&Vex733sim1)})
     Main1.SetTool(s->Name, &s->Tool());
