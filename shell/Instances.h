@@ -43,7 +43,7 @@ class TInstances {
   std::unique_ptr<IMainLink> mainLink_;  // the main window's view of Ports1
 
  public:
-  // ---- in start-up order; tools not built yet have no member ----
+  // ---- in start-up order ----
   TMain1 Main1;
   TPorts1 Ports1;            // "Port Settings & Diagnostics"
   TLoader1 Loader1{Ports1};  // "Upload": the bootloader upload
