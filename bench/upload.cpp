@@ -60,7 +60,7 @@ struct Run {
   int baud;
 };
 
-void Measure(const Run& r, const std::string& hex) {
+void Measure(const Run& r, const std::string& hex, bool fast) {
   auto dev = vex::emu::MakeDevice(vex::emu::ModelFor("vex324"));
   dev->SetBootWait(100);
   dev->SetAppStart(100);
@@ -84,6 +84,7 @@ void Measure(const Run& r, const std::string& hex) {
     p.LabeledEdit30 = "127.0.0.1";
     p.LabeledEdit31 = std::to_string(emu.TcpPort());
   }
+  p.CheckBox5 = fast;  // "Fast reply detection"
   p.AppWaitMs = 300;
   p.Button1Click();
   vex::TMixer1 mixer;
@@ -101,8 +102,8 @@ void Measure(const Run& r, const std::string& hex) {
   const double whole = Since(t0);
   const double blocks = std::chrono::duration<double>(blocksTo - blocksFrom).count();
   const int64_t n = loader.Siz / loader.Seg;
-  std::printf("%-22s %7.2f s whole  %7.2f s blocks  %7.1f blocks/s", r.name, whole, blocks,
-              static_cast<double>(n) / blocks);
+  std::printf("%-22s %-4s %7.2f s whole  %7.2f s blocks  %7.1f blocks/s", r.name, fast ? "fast" : "slow",
+              whole, blocks, static_cast<double>(n) / blocks);
   if (r.serial) {
     const int words = loader.Seg / 2;
     const int request = 1 + 1 + 2 + 2 + 1 + 2 * (words + 1) + 2, reply = 8;
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
       {"tcp loopback", false, 0, 0},
   };
   try {
-    for (const Run& r : runs) Measure(r, hex);
+    for (const Run& r : runs)
+      for (bool fast : {true, false}) Measure(r, hex, fast);  // fast reply detection on, off
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
