@@ -41,6 +41,15 @@ const std::vector<TEditionRow> kEditions316 = {{0x69, {17}}};
 constexpr TIdBounds kIds324{65530, 65530, 65530, 65529};
 constexpr TIdBounds kIdsOther{99999, 99999, 64999, 99999};
 
+// The production log, when there is one. Anything that is not a plain readable file (a folder
+// in its place, a file the reader refuses) stops the run before it writes anything.
+void LoadLog(CSimpleIniA& doc, const std::string& file) {
+  std::error_code ec;
+  const auto st = fs::status(file, ec);
+  if (!fs::exists(st)) return;
+  if (!fs::is_regular_file(st) || doc.LoadFile(file.c_str()) < 0) throw Exception("Cannot read " + file);
+}
+
 }  // namespace
 
 // Rows in the program's start-up order (Vex308 first).
@@ -154,8 +163,7 @@ void TVexProd1::FormShow() {
   if (!NextId.Text().empty()) return;
   CSimpleIniA doc;
   const std::string file = LogFile();
-  std::error_code ec;
-  if (fs::exists(file, ec) && doc.LoadFile(file.c_str()) < 0) throw Exception("Cannot read " + file);
+  LoadLog(doc, file);
   NextId.SetText(doc.GetValue("Factory", "NextID", Row.NextIdDefault));
   ModelFile.SetText(doc.GetValue("Factory", "Modelfile", ""));
   FirmwareFile.SetText(doc.GetValue("Factory", "Firmware", ""));
@@ -338,8 +346,7 @@ void TVexProd1::Sekans() {
 void TVexProd1::WriteLog(const std::string& nextId) {
   const std::string file = LogFile();
   CSimpleIniA doc;
-  std::error_code ec;
-  if (fs::exists(file, ec) && doc.LoadFile(file.c_str()) < 0) throw Exception("Cannot read " + file);
+  LoadLog(doc, file);
   const std::string line = ProdDate.Text() + ";" + InttoTerso(ports_.BotReg) + "," +
                            InttoTerso(ports_.AppReg) + "," + ports_.VexModel() + "," +
                            fs::path(ModelFile.Text()).filename().string() + "," +
