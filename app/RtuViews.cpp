@@ -308,7 +308,7 @@ void Rtu3fileView::Tool_::Show() {
   if (!v_->isVisible())
     if (IToolWindow* m = v_->main_.Tool("Main1")) {
       const TBounds b = m->Bounds();
-      v_->move(b.Left + b.Width + 8, b.Top + 65);
+      MoveTo(b.Left + b.Width + 8, b.Top + 65);  // kept wholly on the main window's screen
     }
   QtToolWindow::Show();
 }
@@ -374,11 +374,11 @@ void Rtu3encapView::Refresh() {
 
 void Rtu3encapView::Shown() {
   main_.Guard([this] { enc_.FormShow(); });
-  if (IToolWindow* m = main_.Tool("Main1")) {
-    const TBounds b = m->Bounds();
-    move(b.Left, b.Top + 65);
-  }
   resize(std::max(711, enc_.Width), 585);
+  if (IToolWindow* m = main_.Tool("Main1")) {  // placed at its size, wholly on the main window's screen
+    const TBounds b = m->Bounds();
+    QtToolWindow(this).MoveTo(b.Left, b.Top + 65);
+  }
   Refresh();
 }
 
@@ -581,7 +581,7 @@ void Rtu3simView::Tool_::Show() {
   if (!v_->isVisible())
     if (IToolWindow* m = v_->main_.Tool("Main1")) {
       const TBounds b = m->Bounds();
-      v_->move(b.Left, b.Top + b.Height + 5);
+      MoveTo(b.Left, b.Top + b.Height + 5);  // kept wholly on the main window's screen
     }
   QtToolWindow::Show();
 }
